@@ -1,0 +1,64 @@
+#pragma once
+
+#include "data/Request.h"
+
+#include <QFileInfo>
+#include <QList>
+#include <QMutex>
+#include <QObject>
+#include <QSharedPointer>
+#include <QString>
+
+namespace zorv {
+
+class PluginInterface;
+
+// One handed-over file on its way from its old name to its new one.
+// The worker thread writes status, name and message while the GUI thread
+// reads them, so those fields are guarded by the entry's own lock.
+class Entry : public QObject
+{
+public:
+    enum Status { Waiting = 0, Processing = 1, Error = 2, Done = 3 };
+
+    Entry(const QString &id, PluginInterface *plugin, const QFileInfo &fileInfo,
+          const QList<RequestPtr> &requests);
+
+    int number() const { return number_; }
+    int requestIndex() const;
+    QString id() const { return id_; }
+    int status() const;
+    QString newName() const;
+    QString message() const;
+    const QList<RequestPtr> &requests() const { return requests_; }
+    PluginInterface *plugin() const { return plugin_; }
+    QFileInfo fileInfo() const { return fileInfo_; }
+
+    void setRequestIndex(int index);
+    void setStatus(int status);
+    void setNewName(const QString &name);
+    void setMessage(const QString &message);
+
+    // The text the result table shows for a status code.
+    static QString statusLabel(int status);
+    // Registers "EntryPtr", "RequestPtr" and "QList<EntryPtr>" for queued signals.
+    static void registerMetaTypes();
+
+private:
+    const int number_;
+    int requestIndex_ = 0;
+    const QString id_;
+    int status_ = Waiting;
+    QString newName_;
+    QString message_;
+    const QList<RequestPtr> requests_;
+    PluginInterface *const plugin_;
+    const QFileInfo fileInfo_;
+    mutable QMutex mutex;
+};
+
+typedef QSharedPointer<Entry> EntryPtr;
+
+} // namespace zorv
+
+Q_DECLARE_METATYPE(zorv::EntryPtr)

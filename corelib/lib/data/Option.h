@@ -1,0 +1,42 @@
+#pragma once
+
+#include "data/RenameOption.h"
+
+#include <QMutex>
+#include <QSharedPointer>
+#include <QString>
+
+class QXmlStreamReader;
+class QXmlStreamWriter;
+
+namespace zorv {
+
+// The root of the option file "option.xml", shared by the main window, the
+// renamer and the configuration dialog.
+class Option
+{
+public:
+    Option();
+
+    QSharedPointer<RenameOption> renameOption() const { return renameOption_; }
+    void setRenameOption(const QSharedPointer<RenameOption> &option) { renameOption_ = option; }
+
+    // The renamer composes names on its own thread while the configuration
+    // dialog may store new options on the GUI thread: both go through these
+    // two so that a name is never composed from a half-written set.
+    RenameOption copyRenameOption() const;
+    void storeRenameOption(const RenameOption &option);
+
+    static QString fileName();
+    static QSharedPointer<Option> createDefault();
+    static QSharedPointer<Option> read(QXmlStreamReader &reader);
+    static void write(QXmlStreamWriter &writer, const QSharedPointer<Option> &option);
+    static QSharedPointer<Option> loadFromFile();
+    static void saveToFile(const QSharedPointer<Option> &option);
+
+private:
+    QSharedPointer<RenameOption> renameOption_;
+    mutable QMutex mutex;
+};
+
+} // namespace zorv

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "data/Entry.h"
+#include "data/Option.h"
+#include "data/Request.h"
+
+#include <QByteArray>
+#include <QFileInfo>
+#include <QList>
+#include <QMutex>
+#include <QObject>
+#include <QSharedPointer>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+namespace zorv {
+
+class WebDownloader;
+
+// Drives every handed-over file from its product ID to its new name, one
+// entry and one page at a time, on a thread of its own.
+class Renamer : public QObject
+{
+    Q_OBJECT
+public:
+    explicit Renamer(QSharedPointer<Option> option, QObject *parent = nullptr);
+    ~Renamer() override;
+
+    // GUI thread: makes entries for the files the plug-ins recognise and queues them.
+    void add(const QList<QFileInfo> &files);
+    void abort();
+    int finishedCount() const;
+    void counts(int *total, int *pending = nullptr, int *succeeded = nullptr,
+                int *failed = nullptr) const;
+
+signals:
+    void created(QList<EntryPtr> entries);
+    void started(EntryPtr entry, RequestPtr request);
+    void finished(EntryPtr entry, RequestPtr request);
+    void allFinished();
+    void aborted();
+
+public slots:
+    void doWork();
+
+private slots:
+    void downloadFinished(const QNetworkReply *reply, const QByteArray &bytes);
+
+private:
+    void startRequest(const EntryPtr &entry);
+
+    bool abortRequested = false;
+    QNetworkAccessManager *manager = nullptr;
+    WebDownloader *downloader = nullptr;
+    QSharedPointer<Option> option;
+    QList<EntryPtr> queue;
+    QList<EntryPtr> finishedEntries;
+    EntryPtr current;
+    mutable QMutex mutex;
+};
+
+} // namespace zorv
