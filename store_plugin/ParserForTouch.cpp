@@ -1,0 +1,7 @@
+#include "ParserForTouch.h"
+
+// Placeholder until the page reader lands.
+bool ParserForTouch::parse(const QDomDocument &, zorv::WorkInfo &, QString &) const
+{
+    return false;
+}

@@ -1,0 +1,2 @@
+#pragma once
+// Rules shared by the page parsers (placeholder until the page readers land).
