@@ -1,0 +1,329 @@
+#include "MainWindow.h"
+
+#include "DropArea.h"
+#include "plugin/PluginInterface.h"
+#include "renamer/Renamer.h"
+
+#include <QAction>
+#include <QBrush>
+#include <QColor>
+#include <QCoreApplication>
+#include <QDebug>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace zorv {
+
+namespace {
+
+enum Column {
+    IdColumn = 0,
+    HostColumn = 1,
+    StateColumn = 2,
+    OldNameColumn = 3,
+    NewNameColumn = 4,
+    CommentColumn = 5,
+    ColumnCount = 6
+};
+
+const int preferredWidth = 720;
+const int preferredHeight = 360;
+
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+    , initialized(false)
+    , mainMenuBar(nullptr)
+    , mainStatusBar(nullptr)
+    , progressBar(nullptr)
+    , statusLabel(nullptr)
+    , centralLayout(nullptr)
+    , dropArea(nullptr)
+    , table(nullptr)
+    , workerThread(nullptr)
+    , renamer(nullptr)
+{
+}
+
+MainWindow::~MainWindow()
+{
+    // A window that is deleted without finalize() must not leave its worker
+    // running on a thread that outlives it.
+    finalize();
+}
+
+bool MainWindow::initialize()
+{
+    Entry::registerMetaTypes();
+
+    mainMenuBar = new QMenuBar(this);
+    QMenu *toolMenu = mainMenuBar->addMenu(QStringLiteral("ツール(&T)"));
+    QAction *configAction = toolMenu->addAction(QStringLiteral("設定(&C)"));
+    connect(configAction, SIGNAL(triggered()), this, SLOT(onTriggered_menu_tool_config()));
+    QMenu *helpMenu = mainMenuBar->addMenu(QStringLiteral("ヘルプ(&H)"));
+    QAction *aboutAction = helpMenu->addAction(QStringLiteral("アバウト(&A)"));
+    connect(aboutAction, SIGNAL(triggered()), this, SLOT(onTriggered_menu_help_about()));
+    QAction *pluginAction = helpMenu->addAction(QStringLiteral("プラグイン(&P)"));
+    connect(pluginAction, SIGNAL(triggered()), this, SLOT(onTriggered_menu_help_plugin()));
+    QAction *libraryAction = helpMenu->addAction(QStringLiteral("ライブラリ(&L)"));
+    connect(libraryAction, SIGNAL(triggered()), this, SLOT(onTriggered_menu_help_library()));
+    setMenuBar(mainMenuBar);
+
+    mainStatusBar = new QStatusBar(this);
+    statusLabel = new QLabel(mainStatusBar);
+    progressBar = new QProgressBar(mainStatusBar);
+    mainStatusBar->addWidget(statusLabel, 0);
+    mainStatusBar->addWidget(progressBar, 0);
+    // Hidden until the worker starts on its first entry.
+    progressBar->setVisible(false);
+    setStatusBar(mainStatusBar);
+
+    QWidget *central = new QWidget(this);
+    centralLayout = new QVBoxLayout(central);
+    dropArea = new DropArea(central);
+    table = new QTableWidget(central);
+    centralLayout->addWidget(dropArea);
+    centralLayout->addWidget(table);
+    connect(dropArea, SIGNAL(dropped(const QMimeData *)), this, SLOT(onDropped(const QMimeData *)));
+    setCentralWidget(central);
+
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::NoSelection);
+    table->setAutoScroll(true);
+    table->setColumnCount(ColumnCount);
+    table->setHorizontalHeaderLabels({QStringLiteral("ID"), QStringLiteral("ホスト"),
+                                      QStringLiteral("状態"), QStringLiteral("変更前"),
+                                      QStringLiteral("変更後"), QStringLiteral("コメント")});
+    table->setColumnWidth(HostColumn, 150);
+    table->setColumnWidth(CommentColumn, 140);
+
+    // Centred on the primary screen's available area; the area's own origin
+    // is deliberately not added.
+    QRect available(0, 0, preferredWidth, preferredHeight);
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        available = screen->availableGeometry();
+    const int w = qMin(preferredWidth, available.width());
+    const int h = qMin(preferredHeight, available.height());
+    setGeometry((available.width() - w) / 2, (available.height() - h) / 2, w, h);
+    setMinimumSize(360, 180);
+
+    setWindowTitle(QStringLiteral("zorv"));
+
+    option = Option::loadFromFile();
+
+    renamer = new Renamer(option);
+    workerThread = new QThread;
+    connect(renamer, SIGNAL(created(QList<EntryPtr>)), this, SLOT(onCreated(QList<EntryPtr>)));
+    connect(renamer, SIGNAL(started(EntryPtr, RequestPtr)), this,
+            SLOT(onStarted(EntryPtr, RequestPtr)));
+    connect(renamer, SIGNAL(finished(EntryPtr, RequestPtr)), this,
+            SLOT(onFinished(EntryPtr, RequestPtr)));
+    connect(renamer, SIGNAL(allFinished()), this, SLOT(onAllFinished()));
+    connect(workerThread, SIGNAL(started()), renamer, SLOT(doWork()));
+
+    // Files named on the command line are queued while the renamer still
+    // lives on this thread, so their rows exist before the window is shown.
+    QList<QFileInfo> files;
+    const QStringList arguments = QCoreApplication::arguments();
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QFileInfo file(arguments.at(i));
+        if (file.exists())
+            files.append(file);
+    }
+    renamer->add(files);
+
+    renamer->moveToThread(workerThread);
+    workerThread->start();
+
+    initialized = true;
+    return true;
+}
+
+void MainWindow::finalize()
+{
+    if (!initialized)
+        return;
+    initialized = false;
+
+    disconnect(renamer, nullptr, this, nullptr);
+    disconnect(workerThread, SIGNAL(started()), renamer, SLOT(doWork()));
+
+    renamer->abort();
+    workerThread->quit();
+    workerThread->wait();
+
+    delete workerThread;
+    workerThread = nullptr;
+    delete renamer;
+    renamer = nullptr;
+
+    Option::saveToFile(option);
+}
+
+void MainWindow::setCloseWhenIdle(const QString &snapshot)
+{
+    if (!initialized)
+        return;
+    snapshotFile = snapshot;
+    // allFinished arrives after the finished signals before it, so every row
+    // is up to date when the window closes.
+    connect(renamer, SIGNAL(allFinished()), this, SLOT(closeIfIdle()));
+    int total = 0;
+    renamer->counts(&total);
+    if (total == 0)
+        QTimer::singleShot(0, this, SLOT(closeIfIdle()));
+}
+
+void MainWindow::onCreated(QList<EntryPtr> entries)
+{
+    int total = 0;
+    renamer->counts(&total);
+    table->setRowCount(total);
+
+    for (const EntryPtr &entry : qAsConst(entries)) {
+        const PluginInterface *plugin = entry->plugin();
+        const QString host = plugin ? plugin->information()->support : QString();
+        const QStringList texts = {entry->id(),
+                                   host,
+                                   Entry::statusLabel(entry->status()),
+                                   entry->fileInfo().fileName(),
+                                   entry->newName(),
+                                   entry->message()};
+        for (int column = 0; column < ColumnCount; ++column) {
+            QTableWidgetItem *item = new QTableWidgetItem(texts.at(column));
+            item->setToolTip(texts.at(column));
+            table->setItem(entry->number(), column, item);
+        }
+    }
+
+    progressBar->setMaximum(total);
+    statusLabel->setText(summaryText());
+}
+
+void MainWindow::onStarted(EntryPtr entry, RequestPtr)
+{
+    progressBar->setVisible(true);
+    if (table->item(entry->number(), StateColumn)) {
+        const QString label = Entry::statusLabel(entry->status());
+        qDebug().noquote() << QStringLiteral("%1 {%2}").arg(QLatin1String(Q_FUNC_INFO), label);
+        setCellText(entry->number(), StateColumn, label);
+    }
+    setCellText(entry->number(), CommentColumn, entry->message());
+}
+
+void MainWindow::onFinished(EntryPtr entry, RequestPtr)
+{
+    const int row = entry->number();
+    const int status = entry->status();
+    setCellText(row, StateColumn, Entry::statusLabel(status));
+    setCellText(row, NewNameColumn, entry->newName());
+    setCellText(row, CommentColumn, entry->message());
+
+    QColor colour;
+    if (status == Entry::Error)
+        colour = QColor(QStringLiteral("red"));
+    else if (status == Entry::Done)
+        colour = QColor(QStringLiteral("forestgreen"));
+    const QBrush brush(colour, Qt::SolidPattern);
+    for (int column = 0; column < ColumnCount; ++column) {
+        if (QTableWidgetItem *item = table->item(row, column))
+            item->setForeground(brush);
+    }
+
+    progressBar->setValue(renamer->finishedCount());
+    statusLabel->setText(summaryText());
+}
+
+void MainWindow::onAllFinished() {}
+
+void MainWindow::onDropped(const QMimeData *mimeData)
+{
+    if (!mimeData || !mimeData->hasUrls())
+        return;
+    // Folders are not expanded: a folder goes to the plug-ins under its own name.
+    QList<QFileInfo> files;
+    const QList<QUrl> urls = mimeData->urls();
+    for (const QUrl &url : urls) {
+        if (!url.isLocalFile())
+            continue;
+        const QFileInfo file(url.toLocalFile());
+        if (file.exists())
+            files.append(file);
+    }
+    renamer->add(files);
+}
+
+void MainWindow::onTriggered_menu_tool_config()
+{
+    // opened by the dialogs
+}
+
+void MainWindow::onTriggered_menu_help_about()
+{
+    // opened by the dialogs
+}
+
+void MainWindow::onTriggered_menu_help_plugin()
+{
+    // opened by the dialogs
+}
+
+void MainWindow::onTriggered_menu_help_library()
+{
+    // opened by the dialogs
+}
+
+void MainWindow::closeIfIdle()
+{
+    if (!renamer)
+        return;
+    int pending = 0;
+    renamer->counts(nullptr, &pending);
+    if (pending > 0)
+        return;
+    if (!snapshotFile.isEmpty()) {
+        const bool saved = grab().save(snapshotFile);
+        qDebug().noquote() << QStringLiteral("%1 {snapshot: %2 %3}")
+                                  .arg(QLatin1String(Q_FUNC_INFO), snapshotFile,
+                                       saved ? QStringLiteral("saved") : QStringLiteral("failed"));
+    }
+    qDebug().noquote()
+        << QStringLiteral("%1 {idle, closing the window.}").arg(QLatin1String(Q_FUNC_INFO));
+    close();
+}
+
+QString MainWindow::summaryText() const
+{
+    int total = 0;
+    int failed = 0;
+    renamer->counts(&total, nullptr, nullptr, &failed);
+    return QStringLiteral("%1 (%2 / %3) %4 : %5")
+        .arg(QStringLiteral("\u3000タスク"), QString::number(renamer->finishedCount()),
+             QString::number(total), QStringLiteral("エラー"), QString::number(failed));
+}
+
+void MainWindow::setCellText(int row, int column, const QString &text)
+{
+    // Rows exist for every entry ever created; a missing cell is skipped.
+    if (QTableWidgetItem *item = table->item(row, column)) {
+        item->setText(text);
+        item->setToolTip(text);
+    }
+}
+
+} // namespace zorv

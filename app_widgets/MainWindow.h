@@ -1,0 +1,76 @@
+#pragma once
+
+#include "data/Entry.h"
+#include "data/Option.h"
+#include "data/Request.h"
+
+#include <QList>
+#include <QMainWindow>
+#include <QSharedPointer>
+#include <QString>
+
+class QLabel;
+class QMenuBar;
+class QMimeData;
+class QProgressBar;
+class QStatusBar;
+class QTableWidget;
+class QThread;
+class QVBoxLayout;
+
+namespace zorv {
+
+class DropArea;
+class Renamer;
+
+// The program's only top-level window: drop area, result table, status line
+// and menus. It owns the live options, the renamer and the renamer's thread.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // Builds the window, loads the options and starts the worker.
+    bool initialize();
+    // Stops the worker and saves the options.
+    void finalize();
+
+    // Automation hook for scripts and process tests, off by default: once the
+    // renamer has nothing left to do, the window saves a picture of itself to
+    // snapshotFile (when one is given) and closes, which ends the run like a
+    // user closing it. Call after initialize().
+    void setCloseWhenIdle(const QString &snapshotFile = QString());
+
+private slots:
+    void onCreated(QList<EntryPtr> entries);
+    void onStarted(EntryPtr entry, RequestPtr request);
+    void onFinished(EntryPtr entry, RequestPtr request);
+    void onAllFinished();
+    void onDropped(const QMimeData *mimeData);
+    void onTriggered_menu_tool_config();
+    void onTriggered_menu_help_about();
+    void onTriggered_menu_help_plugin();
+    void onTriggered_menu_help_library();
+    void closeIfIdle();
+
+private:
+    QString summaryText() const;
+    void setCellText(int row, int column, const QString &text);
+
+    bool initialized;
+    QMenuBar *mainMenuBar;
+    QStatusBar *mainStatusBar;
+    QProgressBar *progressBar;
+    QLabel *statusLabel;
+    QVBoxLayout *centralLayout;
+    DropArea *dropArea;
+    QTableWidget *table;
+    QThread *workerThread;
+    Renamer *renamer;
+    QSharedPointer<Option> option;
+    QString snapshotFile;
+};
+
+} // namespace zorv

@@ -1,0 +1,99 @@
+#include "MainWindow.h"
+#include "PluginFolder.h"
+#include "plugin/PluginManager.h"
+
+#include <QApplication>
+#include <QDebug>
+#include <QDir>
+#include <QIcon>
+#include <QSharedMemory>
+
+using zorv::MainWindow;
+using zorv::PluginFolder;
+using zorv::PluginManager;
+
+namespace {
+
+const QString instanceKey = QStringLiteral("Keltam.zorv.application");
+const QString iconPath = QStringLiteral("://resources/images/icon.png");
+
+// A killed instance leaves its segment behind on systems where shared memory
+// outlives the process (System V), and a later start would take it for a
+// running instance and quit silently. Attaching and detaching a throw-away
+// handle removes a segment that nobody else holds; a segment of a live
+// instance stays, because that instance is still attached.
+void releaseStaleSegment()
+{
+    QSharedMemory probe;
+    probe.setKey(instanceKey);
+    if (probe.attach(QSharedMemory::ReadOnly))
+        probe.detach();
+}
+
+// Automation hook, read from the environment so that the command line stays
+// a plain list of files: ZORV_QUIT_WHEN_IDLE=1 closes the window once the
+// renamer's queue has run empty (ZORV_SNAPSHOT=<file.png> saves a picture of
+// the window first). The run then ends exactly as if the user closed it.
+void applyAutomationHooks(MainWindow *window)
+{
+    if (qEnvironmentVariableIntValue("ZORV_QUIT_WHEN_IDLE") != 1)
+        return;
+    window->setCloseWhenIdle(qEnvironmentVariable("ZORV_SNAPSHOT"));
+}
+
+void shutDown(MainWindow *window)
+{
+    if (!window)
+        return;
+    window->finalize();
+    delete window;
+}
+
+// Runs the main window until its event loop ends. The window is shut down and
+// deleted while the application object still exists, also after an exception.
+int runWindow(int &argc, char **argv)
+{
+    int exitCode = -1;
+    try {
+        QApplication application(argc, argv);
+        MainWindow *window = nullptr;
+        try {
+            QApplication::setWindowIcon(QIcon(iconPath));
+            window = new MainWindow;
+            if (window->initialize()) {
+                window->show();
+                applyAutomationHooks(window);
+            }
+            exitCode = application.exec();
+        } catch (...) {
+            exitCode = -1;
+        }
+        shutDown(window);
+    } catch (...) {
+        exitCode = -1;
+    }
+    return exitCode;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QSharedMemory instanceGuard;
+    instanceGuard.setKey(instanceKey);
+    releaseStaleSegment();
+    if (instanceGuard.attach(QSharedMemory::ReadWrite))
+        return 0;
+    if (!instanceGuard.create(1, QSharedMemory::ReadWrite)) {
+        qDebug().noquote() << instanceGuard.errorString();
+        return 0;
+    }
+
+    PluginManager pluginManager;
+    const QString pluginFolder = PluginFolder::choose(
+        QDir::current(), PluginFolder::fallbacks(PluginFolder::executableDirectory(argv[0])));
+    if (!pluginManager.load(pluginFolder))
+        return -1;
+
+    return runWindow(argc, argv);
+}
