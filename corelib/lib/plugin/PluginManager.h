@@ -17,15 +17,24 @@ public:
     PluginManager();
     ~PluginManager() override;
 
-    // Loads every plug-in of the "plugins" folder once; true when at least one loaded.
+    // Loads every plug-in of the "plugins" folder of the working directory
+    // once; true when at least one loaded.
     bool load();
+    // The same from a given folder (a program started from a desktop launcher
+    // has no "plugins" folder in its working directory).
+    bool load(const QString &directory);
     QList<PluginInterface *> plugins() const;
     void clear();
 
     // File pattern of loadable libraries on this platform.
     static QString libraryPattern();
+    // The folder load() scans: "plugins", relative to the working directory.
+    static QString defaultDirectory();
 
 private:
+    // signature: the calling operation's, for the log lines.
+    bool loadFrom(const QString &directory, const char *signature);
+
     bool loaded;
     QList<PluginInterface *> loadedPlugins;
     mutable QMutex mutex;

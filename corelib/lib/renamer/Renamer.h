@@ -24,8 +24,14 @@ class Renamer : public QObject
 {
     Q_OBJECT
 public:
+    // How long a page may go without any progress before it counts as failed.
+    static constexpr int DefaultTransferTimeoutMs = 30000;
+
     explicit Renamer(QSharedPointer<Option> option, QObject *parent = nullptr);
     ~Renamer() override;
+
+    // Takes effect for the next doWork(); tests use short limits.
+    void setTransferTimeout(int milliseconds);
 
     // GUI thread: makes entries for the files the plug-ins recognise and queues them.
     void add(const QList<QFileInfo> &files);
@@ -50,6 +56,7 @@ private slots:
 private:
     void startRequest(const EntryPtr &entry);
 
+    int transferTimeoutMs = DefaultTransferTimeoutMs;
     bool abortRequested = false;
     QNetworkAccessManager *manager = nullptr;
     WebDownloader *downloader = nullptr;

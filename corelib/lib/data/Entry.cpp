@@ -1,0 +1,95 @@
+#include "data/Entry.h"
+
+#include <QAtomicInt>
+#include <QMetaType>
+#include <QMutexLocker>
+
+namespace zorv {
+
+namespace {
+// Running number of every entry ever created; also the entry's table row.
+QAtomicInt entryCounter(0);
+} // namespace
+
+Entry::Entry(const QString &id, PluginInterface *plugin, const QFileInfo &fileInfo,
+             const QList<RequestPtr> &requests)
+    : number_(entryCounter.fetchAndAddOrdered(1))
+    , id_(id)
+    , requests_(requests)
+    , plugin_(plugin)
+    , fileInfo_(fileInfo)
+{
+}
+
+int Entry::requestIndex() const
+{
+    QMutexLocker lock(&mutex);
+    return requestIndex_;
+}
+
+int Entry::status() const
+{
+    QMutexLocker lock(&mutex);
+    return status_;
+}
+
+QString Entry::newName() const
+{
+    QMutexLocker lock(&mutex);
+    return newName_;
+}
+
+QString Entry::message() const
+{
+    QMutexLocker lock(&mutex);
+    return message_;
+}
+
+void Entry::setRequestIndex(int index)
+{
+    QMutexLocker lock(&mutex);
+    requestIndex_ = index;
+}
+
+void Entry::setStatus(int status)
+{
+    QMutexLocker lock(&mutex);
+    status_ = status;
+}
+
+void Entry::setNewName(const QString &name)
+{
+    QMutexLocker lock(&mutex);
+    newName_ = name;
+}
+
+void Entry::setMessage(const QString &message)
+{
+    QMutexLocker lock(&mutex);
+    message_ = message;
+}
+
+QString Entry::statusLabel(int status)
+{
+    switch (status) {
+    case Waiting:
+        return QStringLiteral("待機");
+    case Processing:
+        return QStringLiteral("処理中...");
+    case Error:
+        return QStringLiteral("エラー");
+    case Done:
+        return QStringLiteral("完了");
+    default:
+        return QString();
+    }
+}
+
+void Entry::registerMetaTypes()
+{
+    qRegisterMetaType<EntryPtr>("EntryPtr");
+    qRegisterMetaType<RequestPtr>("RequestPtr");
+    qRegisterMetaType<QList<EntryPtr>>("QList<EntryPtr>");
+}
+
+} // namespace zorv

@@ -1,0 +1,122 @@
+#include "data/Option.h"
+
+#include "utility/XmlUtility.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+#include <QMutexLocker>
+#include <QSaveFile>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+namespace zorv {
+
+namespace {
+const QString optionFileName = QStringLiteral("option.xml");
+const QString tagOption = QStringLiteral("option");
+const QString tagRenameOption = QStringLiteral("rename_option");
+} // namespace
+
+Option::Option() = default;
+
+RenameOption Option::copyRenameOption() const
+{
+    QMutexLocker lock(&mutex);
+    return renameOption_ ? *renameOption_ : RenameOption();
+}
+
+void Option::storeRenameOption(const RenameOption &option)
+{
+    QMutexLocker lock(&mutex);
+    if (renameOption_)
+        *renameOption_ = option;
+    else
+        renameOption_.reset(new RenameOption(option));
+}
+
+QString Option::fileName()
+{
+    return optionFileName;
+}
+
+QSharedPointer<Option> Option::createDefault()
+{
+    QSharedPointer<Option> option(new Option);
+    option->renameOption_ = RenameOption::createDefault();
+    return option;
+}
+
+QSharedPointer<Option> Option::read(QXmlStreamReader &reader)
+{
+    QSharedPointer<Option> option(new Option);
+    try {
+        if (!XmlUtility::readUntilStartElement(reader, tagOption))
+            throw QStringLiteral("not found tag#%1").arg(tagOption);
+        while (!XmlUtility::isEndElement(reader, tagOption)) {
+            reader.readNext();
+            if (reader.isStartElement() && reader.name() == tagRenameOption)
+                option->renameOption_ = RenameOption::read(reader);
+        }
+        // Everything downstream expects a rename option: an option element
+        // without a usable one gives the defaults.
+        if (!option->renameOption_)
+            option->renameOption_ = RenameOption::createDefault();
+        return option;
+    } catch (const QString &error) {
+        qDebug().noquote()
+            << QStringLiteral("%1 {error:%2}").arg(QLatin1String(Q_FUNC_INFO), error);
+        return QSharedPointer<Option>();
+    }
+}
+
+void Option::write(QXmlStreamWriter &writer, const QSharedPointer<Option> &option)
+{
+    writer.writeStartElement(tagOption);
+    QSharedPointer<RenameOption> renameOption = option->renameOption();
+    if (!renameOption)
+        renameOption = RenameOption::createDefault();
+    RenameOption::write(writer, renameOption);
+    writer.writeEndElement();
+}
+
+QSharedPointer<Option> Option::loadFromFile()
+{
+    QSharedPointer<Option> option;
+    QFile file(QFileInfo(optionFileName).absoluteFilePath());
+    if (file.exists() && file.open(QIODevice::ReadOnly)) {
+        QXmlStreamReader reader(&file);
+        option = read(reader);
+    }
+    if (!option)
+        option = createDefault();
+    return option;
+}
+
+void Option::saveToFile(const QSharedPointer<Option> &option)
+{
+    QByteArray document;
+    {
+        QXmlStreamWriter writer(&document);
+        writer.setAutoFormatting(true);
+        writer.setAutoFormattingIndent(4);
+        writer.writeStartDocument();
+        QSharedPointer<Option> snapshot(new Option);
+        snapshot->renameOption_.reset(new RenameOption(option->copyRenameOption()));
+        write(writer, snapshot);
+        writer.writeEndDocument();
+    }
+    // Written beside the old file and renamed over it only when every byte
+    // is on disk, so a failed save (a full disk, say) leaves the user's
+    // previous settings intact. Unbuffered, so a short write shows at once.
+    QSaveFile file(QFileInfo(optionFileName).absoluteFilePath());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return;
+    if (file.write(document) != document.size() || !file.flush()) {
+        file.cancelWriting();
+        return;
+    }
+    file.commit();
+}
+
+} // namespace zorv

@@ -1,0 +1,153 @@
+#include "renamer/NameComposition.h"
+
+#include <QtTest>
+
+using namespace zorv;
+
+class TestNameComposition : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void compose_data()
+    {
+        QTest::addColumn<QString>("changes");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("defaults") << ""
+                                  << "[M] T [I] [A] [D] ";
+        QTest::newRow("every switch off, delimiters on") << "id=0 maker=0 date=0 age=0"
+                                                         << "T ";
+        QTest::newRow("space size 0") << "space=0"
+                                      << "[M]T[I][A][D]";
+        QTest::newRow("space size 3") << "space=3 maker=0 date=0 age=0"
+                                      << "T   [I]   ";
+        QTest::newRow("no delimiters") << "beginOn=0 endOn=0"
+                                       << "M T I A D ";
+        QTest::newRow("only the end delimiter") << "beginOn=0"
+                                                << "M] T I] A] D] ";
+        QTest::newRow("empty begin delimiter switched on") << "begin="
+                                                           << "M] T I] A] D] ";
+        QTest::newRow("longer delimiters used whole") << "begin=(( end=))"
+                                                      << "((M)) T ((I)) ((A)) ((D)) ";
+        QTest::newRow("id off removes it and its blank") << "id=0"
+                                                         << "[M] T [A] [D] ";
+        QTest::newRow("reordered") << "orders=3,0,1,2,4"
+                                   << "[D] [I] T [M] [A] ";
+        QTest::newRow("element twice") << "orders=1,1,0,0,0"
+                                       << "T T [I] [I] [I] ";
+        QTest::newRow("slot outside the elements gives delimiters only") << "orders=2,1,5,4,3"
+                                                                         << "[M] T [] [A] [D] ";
+        QTest::newRow("negative slot value") << "orders=-1,1,0,4,3 space=0"
+                                             << "[]T[I][A][D]";
+    }
+
+    void compose()
+    {
+        QFETCH(QString, changes);
+        QFETCH(QString, expected);
+        RenameOption option;
+        const QStringList items = changes.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        for (const QString &item : items) {
+            const QString key = item.section(QLatin1Char('='), 0, 0);
+            const QString value = item.section(QLatin1Char('='), 1);
+            const bool on = value.toInt() != 0;
+            if (key == QLatin1String("id"))
+                option.setIdEnabled(on);
+            else if (key == QLatin1String("maker"))
+                option.setMakerEnabled(on);
+            else if (key == QLatin1String("date"))
+                option.setDateEnabled(on);
+            else if (key == QLatin1String("age"))
+                option.setAgeEnabled(on);
+            else if (key == QLatin1String("space"))
+                option.setSpaceSize(value.toInt());
+            else if (key == QLatin1String("beginOn"))
+                option.setBeginDelimiterEnabled(on);
+            else if (key == QLatin1String("endOn"))
+                option.setEndDelimiterEnabled(on);
+            else if (key == QLatin1String("begin"))
+                option.setBeginDelimiter(value);
+            else if (key == QLatin1String("end"))
+                option.setEndDelimiter(value);
+            else if (key == QLatin1String("orders")) {
+                const QStringList slotValues = value.split(QLatin1Char(','));
+                for (int i = 0; i < slotValues.size(); ++i)
+                    option.setOrder(i, static_cast<RenameElement>(slotValues.at(i).toInt()));
+            } else
+                QFAIL(qPrintable(QStringLiteral("unknown key ") + key));
+        }
+        WorkInfo work;
+        work.title = QStringLiteral("T");
+        work.makers = QStringList{QStringLiteral("M")};
+        work.date = QStringLiteral("D");
+        work.age = QStringLiteral("A");
+        work.id = QStringLiteral("page id, not used");
+        QCOMPARE(composeBaseName(option, QStringLiteral("I"), work), expected);
+    }
+
+    void titleIsNeverDelimited()
+    {
+        RenameOption option;
+        option.setBeginDelimiter(QStringLiteral("<"));
+        option.setEndDelimiter(QStringLiteral(">"));
+        WorkInfo work;
+        work.title = QStringLiteral("[already bracketed]");
+        const QString name = composeBaseName(option, QStringLiteral("RJ000001"), work);
+        QVERIFY2(name.contains(QStringLiteral(" [already bracketed] ")), qPrintable(name));
+        QVERIFY(!name.contains(QStringLiteral("<[already")));
+    }
+
+    void severalMakersJoined()
+    {
+        RenameOption option;
+        option.setIdEnabled(false);
+        option.setDateEnabled(false);
+        option.setAgeEnabled(false);
+        WorkInfo work;
+        work.title = QStringLiteral("T");
+        work.makers = QStringList{QStringLiteral("サークルA"), QStringLiteral("B")};
+        QCOMPARE(composeBaseName(option, QString(), work), QStringLiteral("[サークルA, B] T "));
+    }
+
+    void sanitize_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("backslash") << "a\\b" << QStringLiteral("a￥b");
+        QTest::newRow("solidus") << "a/b" << QStringLiteral("a／b");
+        QTest::newRow("colon") << "a:b" << QStringLiteral("a：b");
+        QTest::newRow("asterisk") << "a*b" << QStringLiteral("a＊b");
+        QTest::newRow("question mark") << "a?b" << QStringLiteral("a？b");
+        QTest::newRow("quotation mark")
+            << "a\"b" << QString(QStringLiteral("a") + QChar(0x201D) + QStringLiteral("b"));
+        QTest::newRow("less-than") << "a<b" << QStringLiteral("a＜b");
+        QTest::newRow("greater-than") << "a>b" << QStringLiteral("a＞b");
+        QTest::newRow("vertical line") << "a|b" << QStringLiteral("a｜b");
+        QTest::newRow("all nine, repeated")
+            << "\\/:*?\"<>|/"
+            << QString(QStringLiteral("￥／：＊？") + QChar(0x201D) + QStringLiteral("＜＞｜／"));
+        QTest::newRow("unchanged") << QStringLiteral("[作者] 題名 [RJ000001] ")
+                                   << QStringLiteral("[作者] 題名 [RJ000001] ");
+        QTest::newRow("line breaks from headings") << "\nTitle\n" << QStringLiteral("Title");
+        QTest::newRow("tab and carriage return") << "a\tb\r\nc" << QStringLiteral("abc");
+        QTest::newRow("nul and escape")
+            << QString(QStringLiteral("a") + QChar(0) + QChar(0x1B) + QStringLiteral("b"))
+            << QStringLiteral("ab");
+        QTest::newRow("delete") << QString(QStringLiteral("a") + QChar(0x7F) + QStringLiteral("b"))
+                                << QStringLiteral("ab");
+        QTest::newRow("unit separator") << QString(QChar(0x1F)) << QString();
+        QTest::newRow("space and tilde kept") << " ~ " << QStringLiteral(" ~ ");
+        QTest::newRow("no trimming") << "  x  " << QStringLiteral("  x  ");
+    }
+
+    void sanitize()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, expected);
+        QCOMPARE(sanitizeFileName(name), expected);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestNameComposition)
+#include "tst_namecomposition.moc"
