@@ -1,6 +1,10 @@
 #include "utility/XmlUtility.h"
 
+#include <QDebug>
 #include <QXmlStreamReader>
+
+#include <tidy/tidy.h>
+#include <tidy/tidybuffio.h>
 
 namespace zorv {
 
@@ -23,16 +27,116 @@ bool XmlUtility::isEndElement(QXmlStreamReader &reader, const QString &name)
     return reader.atEnd() || reader.hasError() || (reader.isEndElement() && reader.name() == name);
 }
 
-// HTML repair: placeholder until the page pipeline lands.
-QString XmlUtility::htmlToXmlString(const QString &)
+namespace {
+
+// Sets an option to a yes/no or enumerated value with the setter its type
+// needs. Releases of the library differ in the type of some options (one
+// release keeps "fix-bad-comments" as an enumeration whose value 1 means
+// "yes"), and using the boolean setter on an enumeration aborts the process.
+bool setOption(TidyDoc doc, TidyOptionId id, ulong value, ctmbstr text)
 {
-    return QString();
+    switch (tidyOptGetType(tidyGetOption(doc, id))) {
+    case TidyBoolean:
+        return tidyOptSetBool(doc, id, value != 0 ? yes : no) == yes;
+    case TidyInteger:
+        return tidyOptSetInt(doc, id, value) == yes;
+    case TidyString:
+        return tidyOptSetValue(doc, id, text) == yes;
+    }
+    return false;
+}
+
+struct RepairOption
+{
+    TidyOptionId id;
+    ulong value;
+    ctmbstr text;
+};
+
+// How a shop page is repaired into XML, in the order the options are set.
+// clang-format off
+const RepairOption repairOptions[] = {
+    {TidyXmlOut,         TidyYesState,    "yes"},
+    {TidyXmlDecl,        TidyYesState,    "yes"},
+    {TidyDropEmptyParas, TidyYesState,    "yes"},
+    {TidyQuoteAmpersand, TidyYesState,    "yes"},
+    {TidyQuoteNbsp,      TidyYesState,    "yes"},
+    {TidyFixBackslash,   TidyYesState,    "yes"},
+    {TidyFixComments,    TidyYesState,    "yes"},
+    {TidyFixUri,         TidyYesState,    "yes"},
+    {TidyDoctypeMode,    TidyDoctypeOmit, "omit"},
+};
+// clang-format on
+
+QString bufferText(const TidyBuffer &buffer)
+{
+    if (!buffer.bp)
+        return QString();
+    return QString::fromUtf8(reinterpret_cast<const char *>(buffer.bp), int(buffer.size));
+}
+
+} // namespace
+
+QString XmlUtility::htmlToXmlString(const QString &html)
+{
+    QString result;
+    TidyDoc doc = tidyCreate();
+    TidyBuffer output;
+    TidyBuffer diagnostics;
+    tidyBufInit(&output);
+    tidyBufInit(&diagnostics);
+
+    // The first option that cannot be set ends the run; the page is still
+    // converted with whatever was set before it.
+    for (const RepairOption &option : repairOptions) {
+        if (!setOption(doc, option.id, option.value, option.text))
+            break;
+    }
+
+    if (setOption(doc, TidyWrapLen, 0, "0") && tidyOptSetValue(doc, TidyCharEncoding, "utf8")) {
+        const QByteArray bytes = html.toUtf8();
+        int status = tidySetErrorBuffer(doc, &diagnostics);
+        if (status >= 0)
+            status = tidyParseString(doc, bytes.constData());
+        if (status >= 0)
+            status = tidyCleanAndRepair(doc);
+        if (status >= 0)
+            status = tidyRunDiagnostics(doc);
+        // Shop pages are rarely free of errors; their repaired form is still
+        // what the plug-ins read.
+        if (status > 1)
+            setOption(doc, TidyForceOutput, TidyYesState, "yes");
+        if (status >= 0) {
+            status = tidySaveBuffer(doc, &output);
+            if (status > 0)
+                qDebug().noquote() << QStringLiteral("%1 {warning :%2")
+                                          .arg(QLatin1String(Q_FUNC_INFO), bufferText(diagnostics));
+            if (status >= 0)
+                result = bufferText(output);
+        }
+        if (status < 0)
+            qDebug().noquote() << QStringLiteral("%1 {error :%2")
+                                      .arg(QLatin1String(Q_FUNC_INFO), QString::number(status));
+    }
+
+    if (output.bp)
+        tidyBufFree(&output);
+    if (diagnostics.bp)
+        tidyBufFree(&diagnostics);
+    tidyRelease(doc);
+    return result;
 }
 
 QDomDocument XmlUtility::htmlToXml(const QString &html)
 {
     QDomDocument document;
-    document.setContent(htmlToXmlString(html));
+    QString message;
+    int line = 0;
+    int column = 0;
+    if (!document.setContent(htmlToXmlString(html), false, &message, &line, &column))
+        qDebug().noquote() << QStringLiteral("%1 {error #%2(%3:%4)")
+                                  .arg(QLatin1String(Q_FUNC_INFO), message, QString::number(line),
+                                       QString::number(column));
     return document;
 }
 
