@@ -17,8 +17,12 @@ bool WebDownloader::download(const QUrl &url)
     if (reply != nullptr)
         return false;
 
-    // A plain GET: whatever else goes out (cookies) comes from the manager.
-    reply = manager->get(QNetworkRequest(url));
+    // A plain GET: whatever else goes out (cookies, the redirect policy)
+    // comes from the manager. Moved pages are followed only a few hops, so a
+    // redirect loop ends as an error instead of fifty requests.
+    QNetworkRequest request(url);
+    request.setMaximumRedirectsAllowed(MaxRedirects);
+    reply = manager->get(request);
     connect(reply, SIGNAL(readyRead()), this, SLOT(onReadyRead()));
     connect(reply, SIGNAL(finished()), this, SLOT(onFinished()));
     return true;

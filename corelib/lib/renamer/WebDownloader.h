@@ -14,6 +14,9 @@ class WebDownloader : public QObject
 {
     Q_OBJECT
 public:
+    // Redirect hops a download follows before it fails.
+    static constexpr int MaxRedirects = 5;
+
     explicit WebDownloader(QNetworkAccessManager *manager, QObject *parent = nullptr);
 
     // False while a download is in flight; the request is not queued.
