@@ -1,0 +1,197 @@
+// Renames files against the local test shop and prints how close the worker
+// comes to its floor (one 100 ms pause per page plus the page's own work),
+// and how the process's resident memory grows with the number of files.
+//
+//   build/benchmarks/bench_renamer [--files 200] [--memory-files 2000]
+
+#include "TestPaths.h"
+#include "TestShop.h"
+#include "data/Option.h"
+#include "plugin/PluginManager.h"
+#include "renamer/Renamer.h"
+#include "utility/XmlUtility.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTextCodec>
+#include <QThread>
+
+#include <cstdio>
+
+using namespace zorv;
+
+namespace {
+
+QByteArray smallPage(const QString &id)
+{
+    return QStringLiteral(
+               "<html><head><title>作品</title></head><body>"
+               "<h1 id=\"work_name\">作品 %1</h1>"
+               "<table id=\"work_maker\"><tr><td><a href=\"/m\">作者</a></td></tr></table>"
+               "<table id=\"work_outline\"><tr><td><a href=\"/d\">2014年1月5日</a></td></tr>"
+               "</table><dl class=\"work_spec_list\"><dt>ID</dt><dd>%1</dd></dl>"
+               "</body></html>")
+        .arg(id)
+        .toUtf8();
+}
+
+QString idOf(int i)
+{
+    return QStringLiteral("RJ%1").arg(100000 + i, 6, 10, QLatin1Char('0'));
+}
+
+long residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> lines = status.readAll().split('\n');
+    for (const QByteArray &line : lines) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    }
+    return -1;
+}
+
+// Decode, repair, parse: the work the worker does for each page besides waiting.
+double pipelineMs(PluginInterface *plugin, const QByteArray &page, const QUrl &url)
+{
+    QTextCodec *codec = QTextCodec::codecForName(plugin->information()->charset.toLatin1());
+    const int rounds = 200;
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < rounds; ++i) {
+        WorkInfo work;
+        QString error;
+        plugin->parse(url, XmlUtility::htmlToXml(codec->toUnicode(page)), work, error);
+    }
+    return double(timer.nsecsElapsed()) / 1e6 / rounds;
+}
+
+// Feeds files to a running renamer and waits for all of them.
+class Batch : public QObject
+{
+    Q_OBJECT
+public:
+    int done = 0;
+    int failed = 0;
+
+public slots:
+    void onFinished(EntryPtr entry, RequestPtr)
+    {
+        if (entry->status() == Entry::Done)
+            ++done;
+        else if (entry->status() == Entry::Error)
+            ++failed;
+    }
+};
+
+QList<QFileInfo> makeFiles(const QString &dir, int from, int to)
+{
+    QList<QFileInfo> files;
+    for (int i = from; i < to; ++i) {
+        const QString path = QDir(dir).filePath(idOf(i) + QStringLiteral(".zip"));
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write("payload");
+        files.append(QFileInfo(path));
+    }
+    return files;
+}
+
+bool waitFor(const Batch &batch, int count)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (batch.done + batch.failed < count) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        if (timer.elapsed() > 30 * 60 * 1000)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Renamer throughput and memory benchmark"));
+    parser.addHelpOption();
+    QCommandLineOption filesOption(QStringLiteral("files"), QStringLiteral("Files timed."),
+                                   QStringLiteral("n"), QStringLiteral("200"));
+    QCommandLineOption memoryOption(QStringLiteral("memory-files"),
+                                    QStringLiteral("Files in all for the memory figure."),
+                                    QStringLiteral("n"), QStringLiteral("2000"));
+    parser.addOption(filesOption);
+    parser.addOption(memoryOption);
+    parser.process(app);
+    const int files = parser.value(filesOption).toInt();
+    const int memoryFiles = qMax(files, parser.value(memoryOption).toInt());
+
+    Entry::registerMetaTypes();
+    PluginManager plugins;
+    if (!plugins.load(TestPaths::pluginBuildDir())) {
+        std::fprintf(stderr, "no plug-in in %s\n", qPrintable(TestPaths::pluginBuildDir()));
+        return 1;
+    }
+    TestShop shop;
+    if (!shop.isListening()) {
+        std::fprintf(stderr, "shop: %s\n", qPrintable(shop.errorString()));
+        return 1;
+    }
+    for (int i = 0; i < memoryFiles; ++i)
+        shop.setPage(TestShop::productPath(QStringLiteral("home"), idOf(i)), smallPage(idOf(i)));
+    qputenv("http_proxy", shop.proxyUrl().toLatin1());
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+
+    PluginInterface *plugin = plugins.plugins().first();
+    const double pageMs = pipelineMs(plugin, smallPage(idOf(0)),
+                                     QUrl(TestShop::productUrl(QStringLiteral("home"), idOf(0))));
+
+    QTemporaryDir dir;
+    QSharedPointer<Option> option = Option::createDefault();
+    Renamer *renamer = new Renamer(option);
+    QThread thread;
+    Batch batch;
+    QObject::connect(renamer, SIGNAL(finished(EntryPtr, RequestPtr)), &batch,
+                     SLOT(onFinished(EntryPtr, RequestPtr)));
+    QObject::connect(&thread, SIGNAL(started()), renamer, SLOT(doWork()));
+    renamer->moveToThread(&thread);
+    thread.start();
+
+    QElapsedTimer wall;
+    wall.start();
+    renamer->add(makeFiles(dir.path(), 0, files));
+    if (!waitFor(batch, files))
+        return 1;
+    const double wallMs = double(wall.nsecsElapsed()) / 1e6;
+    const long rssFirst = residentKiB();
+
+    renamer->add(makeFiles(dir.path(), files, memoryFiles));
+    if (!waitFor(batch, memoryFiles))
+        return 1;
+    const long rssAll = residentKiB();
+
+    renamer->abort();
+    thread.quit();
+    thread.wait();
+    delete renamer;
+
+    const double floorMs = files * (100.0 + pageMs);
+    std::printf("files renamed: %d done, %d failed\n", batch.done, batch.failed);
+    std::printf("per-page pipeline: %.2f ms\n", pageMs);
+    std::printf("wall for %d files: %.0f ms\n", files, wallMs);
+    std::printf("floor %d x (100 ms + %.2f ms): %.0f ms\n", files, pageMs, floorMs);
+    std::printf("ratio wall/floor: %.2f\n", wallMs / floorMs);
+    std::printf("resident memory after %d files: %ld KiB\n", files, rssFirst);
+    std::printf("resident memory after %d files: %ld KiB\n", memoryFiles, rssAll);
+    std::printf("ratio memory %d/%d: %.2f\n", memoryFiles, files, double(rssAll) / rssFirst);
+    return batch.failed == 0 ? 0 : 1;
+}
+
+#include "bench_renamer.moc"
