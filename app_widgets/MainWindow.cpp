@@ -253,7 +253,8 @@ void MainWindow::onAllFinished() {}
 
 void MainWindow::onDropped(const QMimeData *mimeData)
 {
-    if (!mimeData || !mimeData->hasUrls())
+    // After finalize() there is no worker left to hand files to.
+    if (!renamer || !mimeData || !mimeData->hasUrls())
         return;
     // Folders are not expanded: a folder goes to the plug-ins under its own name.
     QList<QFileInfo> files;
