@@ -10,7 +10,7 @@
 class ProcessRun
 {
 public:
-    // The program's name in the log line of its automation hook.
+    // What the program logs when its automation hook closes the window.
     static QString closingLine() { return QStringLiteral("{idle, closing the window.}"); }
 
     // env: added to the process's environment; ZORV_QUIT_WHEN_IDLE is set
