@@ -133,10 +133,15 @@ QDomDocument XmlUtility::htmlToXml(const QString &html)
     QString message;
     int line = 0;
     int column = 0;
-    if (!document.setContent(htmlToXmlString(html), false, &message, &line, &column))
+    if (!document.setContent(htmlToXmlString(html), false, &message, &line, &column)) {
         qDebug().noquote() << QStringLiteral("%1 {error #%2(%3:%4)")
                                   .arg(QLatin1String(Q_FUNC_INFO), message, QString::number(line),
                                        QString::number(column));
+        // Qt keeps the part it read before the error. A page cut off there
+        // must not be read as a page: it could pass for an error page or
+        // yield fields of a page that was never loaded whole.
+        return QDomDocument();
+    }
     return document;
 }
 
