@@ -1,0 +1,67 @@
+#include "LibraryDialog.h"
+
+#include "LibraryDetailDialog.h"
+#include "LibraryInfo.h"
+#include "ui_LibraryDialog.h"
+
+#include <QTreeWidgetItem>
+#include <QVariant>
+
+namespace zorv {
+
+LibraryDialog::LibraryDialog(QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui::LibraryDialog)
+{
+    ui->setupUi(this);
+
+    for (int index = 0; index < LibraryInfo::LibraryCount; ++index) {
+        auto *item = new QTreeWidgetItem();
+        item->setText(0, libraryName(index));
+        ui->treeWidget->addTopLevelItem(item);
+    }
+
+    connect(ui->treeWidget, SIGNAL(clicked(QModelIndex)), this, SLOT(onClicked(QModelIndex)));
+    connect(ui->detailPushButton, SIGNAL(clicked()), this, SLOT(onDetailBottonClicked()));
+
+    setWindowTitle(QStringLiteral("ZORV:ライブラリダイアログ"));
+    setFixedSize(size());
+}
+
+LibraryDialog::~LibraryDialog()
+{
+    delete ui;
+}
+
+void LibraryDialog::onClicked(QModelIndex index)
+{
+    ui->detailPushButton->setEnabled(index.isValid());
+}
+
+void LibraryDialog::onDetailBottonClicked()
+{
+    QModelIndex index = ui->treeWidget->currentIndex();
+    if (!index.isValid())
+        return;
+    if (index.column() > 0) {
+        index = ui->treeWidget->model()->index(index.row(), 0);
+        if (!index.isValid())
+            return;
+    }
+    const QVariant data = index.data(Qt::DisplayRole);
+    if (!data.isValid() || !data.canConvert<QString>())
+        return;
+    const QString name = data.toString();
+
+    for (int library = 0; library < LibraryInfo::LibraryCount; ++library) {
+        if (name != libraryName(library))
+            continue;
+        LibraryDetailDialog dialog(this);
+        dialog.setLibrary(library);
+        dialog.updateView();
+        dialog.exec();
+        return;
+    }
+}
+
+} // namespace zorv

@@ -1,0 +1,42 @@
+#include "PluginDetailDialog.h"
+
+#include "plugin/PluginInterface.h"
+#include "ui_PluginDetailDialog.h"
+
+namespace zorv {
+
+PluginDetailDialog::PluginDetailDialog(QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui::PluginDetailDialog)
+    , plugin(nullptr)
+{
+    ui->setupUi(this);
+    setWindowTitle(QStringLiteral("ZORV:プラグイン詳細ダイアログ"));
+    setFixedSize(size());
+}
+
+PluginDetailDialog::~PluginDetailDialog()
+{
+    delete ui;
+}
+
+void PluginDetailDialog::setPlugin(PluginInterface *plugin)
+{
+    this->plugin = plugin;
+}
+
+void PluginDetailDialog::updateView()
+{
+    if (!plugin)
+        return;
+    const PluginInfo *info = plugin->information();
+    if (!info)
+        return;
+    ui->nameValueLineEdit->setText(info->name);
+    ui->versionValueLineEdit->setText(info->version);
+    ui->copyrightValueLineEdit->setText(info->copyright);
+    // setText decides per text: markup is shown as HTML, anything else as plain text.
+    ui->supportTextBrowser->setText(info->support);
+}
+
+} // namespace zorv

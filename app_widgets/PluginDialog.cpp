@@ -1,0 +1,94 @@
+#include "PluginDialog.h"
+
+#include "PluginDetailDialog.h"
+#include "plugin/PluginInterface.h"
+#include "plugin/PluginManager.h"
+#include "ui_PluginDialog.h"
+
+#include <QList>
+#include <QTreeWidgetItem>
+#include <QVariant>
+
+namespace zorv {
+
+namespace {
+
+// The plug-ins in load order; none while no manager exists.
+QList<PluginInterface *> loadedPlugins()
+{
+    const PluginManager *manager = Singleton<PluginManager>::instance();
+    return manager ? manager->plugins() : QList<PluginInterface *>();
+}
+
+} // namespace
+
+PluginDialog::PluginDialog(QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui::PluginDialog)
+{
+    ui->setupUi(this);
+
+    const QList<PluginInterface *> plugins = loadedPlugins();
+    for (const PluginInterface *plugin : plugins) {
+        const PluginInfo *info = plugin->information();
+        auto *item = new QTreeWidgetItem();
+        if (info) {
+            item->setText(0, info->name);
+            item->setText(1, info->version);
+        }
+        ui->treeWidget->addTopLevelItem(item);
+    }
+
+    connect(ui->treeWidget, SIGNAL(clicked(QModelIndex)), this, SLOT(onClicked(QModelIndex)));
+    connect(ui->detailPushButton, SIGNAL(clicked()), this, SLOT(onDetailBottonClicked()));
+
+    setWindowTitle(QStringLiteral("ZORV:プラグインダイアログ"));
+    setFixedSize(size());
+}
+
+PluginDialog::~PluginDialog()
+{
+    delete ui;
+}
+
+void PluginDialog::onClicked(QModelIndex index)
+{
+    ui->detailPushButton->setEnabled(index.isValid());
+}
+
+void PluginDialog::onDetailBottonClicked()
+{
+    QModelIndex index = ui->treeWidget->currentIndex();
+    if (!index.isValid())
+        return;
+    // The row is identified by its name, whichever column was clicked.
+    if (index.column() > 0) {
+        index = ui->treeWidget->model()->index(index.row(), 0);
+        if (!index.isValid())
+            return;
+    }
+    const QVariant data = index.data(Qt::DisplayRole);
+    if (!data.isValid() || !data.canConvert<QString>())
+        return;
+    const QString name = data.toString();
+
+    // Plug-ins are found by name: with two of the same name the first loaded wins.
+    const QList<PluginInterface *> plugins = loadedPlugins();
+    PluginInterface *found = nullptr;
+    for (PluginInterface *plugin : plugins) {
+        const PluginInfo *info = plugin->information();
+        if (info && info->name == name) {
+            found = plugin;
+            break;
+        }
+    }
+    if (!found)
+        return;
+
+    PluginDetailDialog dialog(this);
+    dialog.setPlugin(found);
+    dialog.updateView();
+    dialog.exec();
+}
+
+} // namespace zorv
