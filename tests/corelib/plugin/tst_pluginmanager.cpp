@@ -23,10 +23,10 @@ QString sakuvoFile()
 
 // Places one entry of a test "plugins" folder: a copy of a built plug-in,
 // a text file named like a library, or a folder.
-void place(const QDir &dir, const QString &spec)
+void place(const QDir &dir, const QString &entry)
 {
-    const QString kind = spec.section(QLatin1Char(':'), 0, 0);
-    const QString name = spec.section(QLatin1Char(':'), 1);
+    const QString kind = entry.section(QLatin1Char(':'), 0, 0);
+    const QString name = entry.section(QLatin1Char(':'), 1);
     if (kind == QLatin1String("store"))
         QVERIFY(QFile::copy(sakuvoFile(), dir.filePath(name)));
     else if (kind == QLatin1String("other"))
