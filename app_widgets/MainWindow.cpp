@@ -1,6 +1,10 @@
 #include "MainWindow.h"
 
+#include "AboutDialog.h"
+#include "ConfigDialog.h"
 #include "DropArea.h"
+#include "LibraryDialog.h"
+#include "PluginDialog.h"
 #include "plugin/PluginInterface.h"
 #include "renamer/Renamer.h"
 
@@ -271,22 +275,27 @@ void MainWindow::onDropped(const QMimeData *mimeData)
 
 void MainWindow::onTriggered_menu_tool_config()
 {
-    // opened by the dialogs
+    ConfigDialog dialog(this);
+    dialog.setOption(option);
+    dialog.exec();
 }
 
 void MainWindow::onTriggered_menu_help_about()
 {
-    // opened by the dialogs
+    AboutDialog dialog(this);
+    dialog.exec();
 }
 
 void MainWindow::onTriggered_menu_help_plugin()
 {
-    // opened by the dialogs
+    PluginDialog dialog(this);
+    dialog.exec();
 }
 
 void MainWindow::onTriggered_menu_help_library()
 {
-    // opened by the dialogs
+    LibraryDialog dialog(this);
+    dialog.exec();
 }
 
 void MainWindow::closeIfIdle()
