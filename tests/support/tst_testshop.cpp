@@ -311,23 +311,36 @@ void tst_TestShop::servesWhileCallerBlocks()
 
 void tst_TestShop::standaloneProgram()
 {
+    // The demo serves the fixture catalogue; a page of it must come back as it is.
+    const QDir fixtures(TestPaths::dataFile(QStringLiteral("pages/touch")));
+    const QStringList fixturePages =
+        fixtures.entryList({QStringLiteral("*.html")}, QDir::Files, QDir::Name);
     QProcess program;
     program.start(TestPaths::binDir() + QStringLiteral("/zorv-test-shop"),
-                  {QStringLiteral("--catalogue"), catalogue.path()});
+                  {QStringLiteral("--catalogue"), catalogue.path(), QStringLiteral("--catalogue"),
+                   TestPaths::dataFile(QStringLiteral("pages"))});
     QVERIFY2(program.waitForStarted(waitLimitMs), qPrintable(program.errorString()));
     QVERIFY(program.waitForReadyRead(waitLimitMs));
     const QByteArray line = program.readLine().trimmed();
     QVERIFY2(line.startsWith("listening http://127.0.0.1:"), line.constData());
-    const QString proxy = QString::fromLatin1(line.mid(int(qstrlen("listening "))));
+    const QUrl proxy(QString::fromLatin1(line.mid(int(qstrlen("listening ")))));
 
     QNetworkAccessManager manager;
-    const QUrl proxyUrl(proxy);
-    manager.setProxy(QNetworkProxy(QNetworkProxy::HttpProxy, proxyUrl.host(),
-                                   static_cast<quint16>(proxyUrl.port())));
-    const Fetched fetched = fetch(
+    manager.setProxy(
+        QNetworkProxy(QNetworkProxy::HttpProxy, proxy.host(), static_cast<quint16>(proxy.port())));
+    const Fetched own = fetch(
         manager, QUrl(TestShop::productUrl(QStringLiteral("home"), QStringLiteral("RJ000001"))));
-    QCOMPARE(fetched.status, 200);
-    QVERIFY(fetched.body == pcPage);
+    QCOMPARE(own.status, 200);
+    QVERIFY(own.body == pcPage);
+    if (!fixturePages.isEmpty()) {
+        const QString id = fixturePages.first().chopped(int(qstrlen(".html")));
+        QFile page(fixtures.filePath(fixturePages.first()));
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        const Fetched fixture =
+            fetch(manager, QUrl(TestShop::productUrl(QStringLiteral("books-touch"), id)));
+        QCOMPARE(fixture.status, 200);
+        QVERIFY(fixture.body == page.readAll());
+    }
 
     program.terminate();
     QVERIFY(program.waitForFinished(waitLimitMs));
