@@ -1,13 +1,16 @@
+#include "BatchRunner.h"
 #include "MainWindow.h"
 #include "PluginFolder.h"
 #include "plugin/PluginManager.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QIcon>
 #include <QSharedMemory>
 
+using zorv::BatchRunner;
 using zorv::MainWindow;
 using zorv::PluginFolder;
 using zorv::PluginManager;
@@ -75,10 +78,40 @@ int runWindow(int &argc, char **argv)
     return exitCode;
 }
 
+// The working directory's "plugins" folder first, then the fallbacks; the
+// window and the batch mode load from the same place.
+QString choosePluginFolder(const char *argv0)
+{
+    return PluginFolder::choose(QDir::current(),
+                                PluginFolder::fallbacks(PluginFolder::executableDirectory(argv0)));
+}
+
+// "zorv --batch FILE...", "--help" and "--version": no window and no
+// single-instance guard, so a script can run beside an open window.
+int runBatch(int &argc, char **argv)
+{
+    try {
+        QCoreApplication application(argc, argv);
+        BatchRunner runner;
+        if (!runner.parse(QCoreApplication::arguments()))
+            return runner.exitCode();
+        PluginManager pluginManager;
+        const QString pluginFolder = choosePluginFolder(argv[0]);
+        if (!pluginManager.load(pluginFolder))
+            return runner.pluginsFailed(pluginFolder);
+        return runner.run();
+    } catch (...) {
+        return -1;
+    }
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    if (BatchRunner::isRequested(argc, argv))
+        return runBatch(argc, argv);
+
     QSharedMemory instanceGuard;
     instanceGuard.setKey(instanceKey);
     releaseStaleSegment();
@@ -90,9 +123,7 @@ int main(int argc, char *argv[])
     }
 
     PluginManager pluginManager;
-    const QString pluginFolder = PluginFolder::choose(
-        QDir::current(), PluginFolder::fallbacks(PluginFolder::executableDirectory(argv[0])));
-    if (!pluginManager.load(pluginFolder))
+    if (!pluginManager.load(choosePluginFolder(argv[0])))
         return -1;
 
     return runWindow(argc, argv);

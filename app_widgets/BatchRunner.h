@@ -1,0 +1,84 @@
+#pragma once
+
+#include "data/Entry.h"
+#include "data/Option.h"
+#include "data/Request.h"
+
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QList>
+#include <QObject>
+#include <QSharedPointer>
+#include <QString>
+#include <QStringList>
+
+class QThread;
+
+namespace zorv {
+
+class Renamer;
+
+// The program without a window: "zorv --batch FILE..." renames the files with
+// the same plug-ins, options and renamer as the window and prints one line
+// per finished file, so that scripts can rename hundreds of files and read
+// the outcome. It takes no single-instance guard and never writes the option
+// file, so it can run beside an open window.
+class BatchRunner : public QObject
+{
+    Q_OBJECT
+public:
+    enum ExitCode {
+        AllDone = 0,
+        SomeFailed = 1,
+        NothingRecognised = 2, // also: no file given, or a usage error
+        PluginsFailed = -1     // as the window mode
+    };
+
+    // True when the command line asks for this mode or for help or the
+    // version (--batch/-b, --help/-h, --version/-v before any "--"). Every
+    // other command line opens the window exactly as before. Needs no
+    // application object.
+    static bool isRequested(int argc, char **argv);
+
+    explicit BatchRunner(QObject *parent = nullptr);
+    ~BatchRunner() override;
+
+    // Reads the command line. False when the process ends here, with
+    // exitCode(): after printing the help or the version, or on a usage
+    // error. Needs the application object.
+    bool parse(const QStringList &arguments);
+    int exitCode() const { return exitCode_; }
+
+    // Says on the error stream why nothing can run and returns PluginsFailed.
+    int pluginsFailed(const QString &pluginFolder);
+
+    // Renames the files given on the command line through the loaded
+    // plug-ins and returns the exit code. Runs its own event loop.
+    int run();
+
+private slots:
+    void onCreated(QList<EntryPtr> entries);
+    void onFinished(EntryPtr entry, RequestPtr request);
+    void onAllFinished();
+
+private:
+    int finish(int done, int failed);
+    void stopWorker();
+
+    static QString resultLine(const EntryPtr &entry);
+    static QString summaryLine(int done, int failed, int skipped);
+    static QString escaped(const QString &text);
+    static void writeOut(const QString &line);
+    static void writeError(const QString &line);
+
+    int exitCode_ = AllDone;
+    QStringList fileArguments;
+    QList<QFileInfo> recognisedFiles;
+    int skipped = 0;
+    QSharedPointer<Option> option;
+    Renamer *renamer = nullptr;
+    QThread *workerThread = nullptr;
+    QEventLoop loop;
+};
+
+} // namespace zorv
