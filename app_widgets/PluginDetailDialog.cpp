@@ -35,6 +35,10 @@ void PluginDetailDialog::updateView()
     ui->nameValueLineEdit->setText(info->name);
     ui->versionValueLineEdit->setText(info->version);
     ui->copyrightValueLineEdit->setText(info->copyright);
+    // Long values show their beginning, not their end.
+    for (QLineEdit *edit :
+         {ui->nameValueLineEdit, ui->versionValueLineEdit, ui->copyrightValueLineEdit})
+        edit->setCursorPosition(0);
     // setText decides per text: markup is shown as HTML, anything else as plain text.
     ui->supportTextBrowser->setText(info->support);
 }
