@@ -25,6 +25,7 @@ struct Shown
     QString copyright;
     QString supportPlain;
     QString supportHtml;
+    int cursorSum = -1; // where the three line edits' cursors stand, added up
 };
 
 // A working directory whose "plugins" folder holds copies of one folder of
@@ -86,6 +87,9 @@ Shown read(PluginDetailDialog *dialog)
     shown.name = text("nameValueLineEdit");
     shown.version = text("versionValueLineEdit");
     shown.copyright = text("copyrightValueLineEdit");
+    shown.cursorSum = 0;
+    for (QLineEdit *edit : dialog->findChildren<QLineEdit *>())
+        shown.cursorSum += edit->cursorPosition();
     if (auto *browser = dialog->findChild<QTextBrowser *>(QStringLiteral("supportTextBrowser"))) {
         shown.supportPlain = browser->toPlainText();
         shown.supportHtml = browser->toHtml();
@@ -287,6 +291,8 @@ void TestPluginDialog::detailShowsClickedRow()
     QCOMPARE(shown.copyright, copyright);
     QCOMPARE(shown.supportPlain, supportPlain);
     QCOMPARE(shown.supportHtml.contains(QLatin1String("font-weight:600")), supportRich);
+    // Values longer than their field show their beginning.
+    QCOMPARE(shown.cursorSum, 0);
     // The list stays open behind the closed detail dialog.
     QVERIFY(dialog.isVisible());
 }
