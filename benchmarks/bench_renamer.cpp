@@ -3,9 +3,10 @@
 // and how the process's resident memory grows with the number of files.
 //
 //   build/benchmarks/bench_renamer [--files 200] [--memory-files 2000]
+//
+// It needs the built zorv-test-shop beside the program.
 
 #include "TestPaths.h"
-#include "TestShop.h"
 #include "data/Option.h"
 #include "plugin/PluginManager.h"
 #include "renamer/Renamer.h"
@@ -15,11 +16,13 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTextCodec>
 #include <QThread>
 
 #include <cstdio>
+#include <malloc.h>
 
 using namespace zorv;
 
@@ -43,8 +46,12 @@ QString idOf(int i)
     return QStringLiteral("RJ%1").arg(100000 + i, 6, 10, QLatin1Char('0'));
 }
 
-long residentKiB()
+// Resident memory; with trimmed set, after the allocator has handed its
+// free pages back, so that the figure shows what is still in use.
+long residentKiB(bool trimmed = false)
 {
+    if (trimmed)
+        malloc_trim(0);
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
@@ -139,19 +146,30 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "no plug-in in %s\n", qPrintable(TestPaths::pluginBuildDir()));
         return 1;
     }
-    TestShop shop;
-    if (!shop.isListening()) {
-        std::fprintf(stderr, "shop: %s\n", qPrintable(shop.errorString()));
+    // The shop runs as a process of its own, so the resident memory below is
+    // the renamer's alone.
+    QTemporaryDir catalogue;
+    QDir(catalogue.path()).mkpath(QStringLiteral("pc"));
+    for (int i = 0; i < memoryFiles; ++i) {
+        QFile page(QDir(catalogue.path()).filePath(QStringLiteral("pc/%1.html").arg(idOf(i))));
+        page.open(QIODevice::WriteOnly);
+        page.write(smallPage(idOf(i)));
+    }
+    QProcess shop;
+    shop.setProgram(QDir(TestPaths::binDir()).filePath(QStringLiteral("zorv-test-shop")));
+    shop.setArguments({QStringLiteral("--catalogue"), catalogue.path()});
+    shop.start();
+    if (!shop.waitForReadyRead(10000)) {
+        std::fprintf(stderr, "the test shop did not start: %s\n", qPrintable(shop.errorString()));
         return 1;
     }
-    for (int i = 0; i < memoryFiles; ++i)
-        shop.setPage(TestShop::productPath(QStringLiteral("home"), idOf(i)), smallPage(idOf(i)));
-    qputenv("http_proxy", shop.proxyUrl().toLatin1());
+    const QByteArray listening = shop.readLine().trimmed();
+    const QByteArray proxy = listening.mid(listening.indexOf("http://"));
+    qputenv("http_proxy", proxy);
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
 
     PluginInterface *plugin = plugins.plugins().first();
-    const double pageMs = pipelineMs(plugin, smallPage(idOf(0)),
-                                     QUrl(TestShop::productUrl(QStringLiteral("home"), idOf(0))));
+    const double pageMs = pipelineMs(plugin, smallPage(idOf(0)), plugin->urls(idOf(0)).first());
 
     QTemporaryDir dir;
     QSharedPointer<Option> option = Option::createDefault();
@@ -171,16 +189,20 @@ int main(int argc, char *argv[])
         return 1;
     const double wallMs = double(wall.nsecsElapsed()) / 1e6;
     const long rssFirst = residentKiB();
+    const long liveFirst = residentKiB(true);
 
     renamer->add(makeFiles(dir.path(), files, memoryFiles));
     if (!waitFor(batch, memoryFiles))
         return 1;
     const long rssAll = residentKiB();
+    const long liveAll = residentKiB(true);
 
     renamer->abort();
     thread.quit();
     thread.wait();
     delete renamer;
+    shop.terminate();
+    shop.waitForFinished();
 
     const double floorMs = files * (100.0 + pageMs);
     std::printf("files renamed: %d done, %d failed\n", batch.done, batch.failed);
@@ -191,6 +213,8 @@ int main(int argc, char *argv[])
     std::printf("resident memory after %d files: %ld KiB\n", files, rssFirst);
     std::printf("resident memory after %d files: %ld KiB\n", memoryFiles, rssAll);
     std::printf("ratio memory %d/%d: %.2f\n", memoryFiles, files, double(rssAll) / rssFirst);
+    std::printf("after returning free pages: %ld KiB and %ld KiB, ratio %.2f\n", liveFirst, liveAll,
+                double(liveAll) / liveFirst);
     return batch.failed == 0 ? 0 : 1;
 }
 

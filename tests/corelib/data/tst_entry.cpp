@@ -58,6 +58,31 @@ private slots:
         QCOMPARE(Entry::statusLabel(status), label);
     }
 
+    void requestKeepsItsUrl_data()
+    {
+        QTest::addColumn<QUrl>("url");
+        QTest::newRow("product page") << QUrl(
+            QStringLiteral("http://www.sakuvo.example/home/work/=/product_id/RJ000001.html"));
+        QTest::newRow("non-ascii path and query")
+            << QUrl(QStringLiteral("http://例え.example/作品/一覧?q=あい&x=1#上"));
+        QTest::newRow("encoded slash stays encoded")
+            << QUrl(QStringLiteral("http://a.example/a%2Fb/c%20d"));
+        QTest::newRow("tolerant repair")
+            << QUrl(QStringLiteral("http://a.example/a b"), QUrl::TolerantMode);
+        QTest::newRow("invalid") << QUrl(QStringLiteral("http://a b:-1/"), QUrl::StrictMode);
+        QTest::newRow("empty") << QUrl();
+    }
+
+    void requestKeepsItsUrl()
+    {
+        QFETCH(QUrl, url);
+        const Request request(QStringLiteral("RJ000001"), url);
+        QCOMPARE(request.url(), url);
+        QCOMPARE(request.url().toString(), url.toString());
+        QCOMPARE(request.url().isValid(), url.isValid());
+        QCOMPARE(request.id(), QStringLiteral("RJ000001"));
+    }
+
     void metaTypesRegisteredByName()
     {
         Entry::registerMetaTypes();
