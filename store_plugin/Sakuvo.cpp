@@ -38,16 +38,16 @@ const QList<CategoryRow> &categoryTable()
     return table;
 }
 
-const QStringList pcCategories = {
-    QStringLiteral("home"),  QStringLiteral("soft"),  QStringLiteral("comic"),
-    QStringLiteral("maniax"), QStringLiteral("pro"),  QStringLiteral("books"),
-    QStringLiteral("girls"), QStringLiteral("girls-pro"), QStringLiteral("eng"),
-    QStringLiteral("ecchi-eng")};
+const QStringList pcCategories = {QStringLiteral("home"),  QStringLiteral("soft"),
+                                  QStringLiteral("comic"), QStringLiteral("maniax"),
+                                  QStringLiteral("pro"),   QStringLiteral("books"),
+                                  QStringLiteral("girls"), QStringLiteral("girls-pro"),
+                                  QStringLiteral("eng"),   QStringLiteral("ecchi-eng")};
 const QStringList touchCategories = {
-    QStringLiteral("home-touch"),  QStringLiteral("comic-touch"),
+    QStringLiteral("home-touch"),   QStringLiteral("comic-touch"),
     QStringLiteral("maniax-touch"), QStringLiteral("books-touch"),
-    QStringLiteral("girls-touch"), QStringLiteral("girls-pro-touch"),
-    QStringLiteral("eng-touch"),   QStringLiteral("ecchi-eng-touch")};
+    QStringLiteral("girls-touch"),  QStringLiteral("girls-pro-touch"),
+    QStringLiteral("eng-touch"),    QStringLiteral("ecchi-eng-touch")};
 
 const ParserForPc pcParser;
 const ParserForTouch touchParser;
@@ -133,7 +133,8 @@ const ParserInterface *Sakuvo::parserForUrl(const QUrl &url)
 {
     const QRegularExpression pattern(categoryPattern);
     const QRegularExpressionMatch match = pattern.match(url.toString());
-    const QString category = match.hasMatch() ? match.captured(QStringLiteral("category")) : QString();
+    const QString category =
+        match.hasMatch() ? match.captured(QStringLiteral("category")) : QString();
     if (pcCategories.contains(category))
         return &pcParser;
     if (touchCategories.contains(category))
