@@ -337,6 +337,14 @@ void TestConfigDialog::previewFollowsForm_data()
         << QStringLiteral("(maker} title (id} (age} (date} ");
     QTest::newRow("another order") << QList<int>({Date, Id, Title, Maker, Age}) << int(MakerFlag)
                                    << b << e << 1 << QStringLiteral("[date] [id] title [age] ");
+    // Delimiters that make the name look like markup ("< title >") are shown
+    // as typed, like any other name.
+    QTest::newRow("markup-like delimiters")
+        << defaultOrders << 0 << QStringLiteral(">") << QStringLiteral("<") << 1
+        << QStringLiteral(">maker< title >id< >age< >date< ");
+    QTest::newRow("markup-like delimiters, space size 0")
+        << defaultOrders << 0 << QStringLiteral(">") << QStringLiteral("<") << 0
+        << QStringLiteral(">maker<title>id<>age<>date<");
     // No element, so no check box applies: only delimiters and blanks remain.
     QTest::newRow("out-of-range slot") << QList<int>({Maker, Title, 7, Age, Date}) << 0 << b << e
                                        << 1 << QStringLiteral("[maker] title [] [age] [date] ");
@@ -374,6 +382,11 @@ void TestConfigDialog::previewFollowsForm()
     form.spaceSpin->setValue(spaceSize);
 
     QCOMPARE(form.preview->text(), preview);
+    // Every character is on screen: nothing is taken for markup and hidden.
+    const int shownWidth = form.preview->sizeHint().width();
+    const int textWidth = form.preview->fontMetrics().horizontalAdvance(preview);
+    QVERIFY2(shownWidth >= textWidth,
+             qPrintable(QStringLiteral("%1 < %2").arg(shownWidth).arg(textWidth)));
 }
 
 void TestConfigDialog::buttonStatesFollowCurrentRow_data()
