@@ -8,19 +8,21 @@ template <typename T>
 class Singleton
 {
 public:
-    Singleton() { self = static_cast<T *>(this); }
+    // Only the base exists while this runs, so the pointer is kept as the
+    // base and turned into T when asked for.
+    Singleton() { self = this; }
     virtual ~Singleton()
     {
-        if (self == static_cast<T *>(this))
+        if (self == this)
             self = nullptr;
     }
     Singleton(const Singleton &) = delete;
     Singleton &operator=(const Singleton &) = delete;
 
-    static T *instance() { return self; }
+    static T *instance() { return static_cast<T *>(self); }
 
 private:
-    static inline T *self = nullptr;
+    static inline Singleton *self = nullptr;
 };
 
 } // namespace zorv
