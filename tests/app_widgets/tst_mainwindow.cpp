@@ -112,8 +112,9 @@ class TestMainWindow : public QObject
 {
     Q_OBJECT
 public:
-    explicit TestMainWindow(const CommandLine &commandLine)
+    TestMainWindow(const CommandLine &commandLine, PluginManager &pluginManager)
         : commandLine(commandLine)
+        , pluginManager(pluginManager)
     {
     }
 
@@ -166,7 +167,7 @@ private:
 
     const CommandLine commandLine;
     TestShop shop;
-    PluginManager pluginManager;
+    PluginManager &pluginManager;
     MainWindow *window = nullptr;
     QTableWidget *table = nullptr;
     QProgressBar *progressBar = nullptr;
@@ -751,8 +752,10 @@ int main(int argc, char *argv[])
     appArgv.push_back(nullptr);
     int appArgc = int(storage.size());
 
+    // Like the program, the plug-in manager is a local of the entry function.
+    PluginManager pluginManager;
     QApplication application(appArgc, appArgv.data());
-    TestMainWindow test(commandLine);
+    TestMainWindow test(commandLine, pluginManager);
     return QTest::qExec(&test, argc, argv);
 }
 
