@@ -1,4 +1,5 @@
 #include "BatchRunner.h"
+#include "FormFont.h"
 #include "MainWindow.h"
 #include "PluginFolder.h"
 #include "plugin/PluginManager.h"
@@ -11,6 +12,7 @@
 #include <QSharedMemory>
 
 using zorv::BatchRunner;
+using zorv::FormFont;
 using zorv::MainWindow;
 using zorv::PluginFolder;
 using zorv::PluginManager;
@@ -62,6 +64,7 @@ int runWindow(int &argc, char **argv)
         MainWindow *window = nullptr;
         try {
             QApplication::setWindowIcon(QIcon(iconPath));
+            FormFont::install();
             window = new MainWindow;
             if (window->initialize()) {
                 window->show();

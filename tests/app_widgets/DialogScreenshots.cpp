@@ -4,14 +4,15 @@
 // Run it on a real display server (scripts/screenshot-dialogs uses Xvfb), so
 // that the pictures show the desktop's fonts.
 #include "ConfigDialog.h"
+#include "FormFont.h"
 #include "PluginDetailDialog.h"
 #include "TestPaths.h"
 #include "data/Option.h"
 #include "plugin/PluginManager.h"
 
+#include "FormFont.h"
 #include <QApplication>
 #include <QDir>
-#include <QFont>
 #include <QListWidget>
 #include <QPixmap>
 #include <QTest>
@@ -36,10 +37,8 @@ bool save(QWidget *dialog, const QString &file)
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
-    // The forms are laid out for "MS UI Gothic" 9 pt, the Japanese desktop's
-    // dialog font, a proportional Gothic; IPA P Gothic stands in for it.
-    QFont::insertSubstitution(QStringLiteral("MS UI Gothic"), QStringLiteral("IPAPGothic"));
-    QApplication::setFont(QFont(QStringLiteral("MS UI Gothic"), 9));
+    // The same stand-in font as the program's.
+    zorv::FormFont::install();
     QTextStream err(stderr);
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() != 2) {
