@@ -2,10 +2,10 @@
 
 #include "LibraryDetailDialog.h"
 #include "LibraryInfo.h"
+#include "TreeSelection.h"
 #include "ui_LibraryDialog.h"
 
 #include <QTreeWidgetItem>
-#include <QVariant>
 
 namespace zorv {
 
@@ -40,18 +40,9 @@ void LibraryDialog::onClicked(QModelIndex index)
 
 void LibraryDialog::onDetailBottonClicked()
 {
-    QModelIndex index = ui->treeWidget->currentIndex();
-    if (!index.isValid())
+    const QString name = TreeSelection::currentName(ui->treeWidget);
+    if (name.isNull())
         return;
-    if (index.column() > 0) {
-        index = ui->treeWidget->model()->index(index.row(), 0);
-        if (!index.isValid())
-            return;
-    }
-    const QVariant data = index.data(Qt::DisplayRole);
-    if (!data.isValid() || !data.canConvert<QString>())
-        return;
-    const QString name = data.toString();
 
     for (int library = 0; library < LibraryInfo::LibraryCount; ++library) {
         if (name != libraryName(library))

@@ -1,13 +1,13 @@
 #include "PluginDialog.h"
 
 #include "PluginDetailDialog.h"
+#include "TreeSelection.h"
 #include "plugin/PluginInterface.h"
 #include "plugin/PluginManager.h"
 #include "ui_PluginDialog.h"
 
 #include <QList>
 #include <QTreeWidgetItem>
-#include <QVariant>
 
 namespace zorv {
 
@@ -58,19 +58,10 @@ void PluginDialog::onClicked(QModelIndex index)
 
 void PluginDialog::onDetailBottonClicked()
 {
-    QModelIndex index = ui->treeWidget->currentIndex();
-    if (!index.isValid())
-        return;
     // The row is identified by its name, whichever column was clicked.
-    if (index.column() > 0) {
-        index = ui->treeWidget->model()->index(index.row(), 0);
-        if (!index.isValid())
-            return;
-    }
-    const QVariant data = index.data(Qt::DisplayRole);
-    if (!data.isValid() || !data.canConvert<QString>())
+    const QString name = TreeSelection::currentName(ui->treeWidget);
+    if (name.isNull())
         return;
-    const QString name = data.toString();
 
     // Plug-ins are found by name: with two of the same name the first loaded wins.
     const QList<PluginInterface *> plugins = loadedPlugins();
