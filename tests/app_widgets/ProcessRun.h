@@ -1,37 +1,112 @@
 #pragma once
 
-#include <QByteArray>
+#include "TestPaths.h"
+
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
-// Starts the real program headless, the way the process tests need it.
-class ProcessRun
-{
-public:
-    // What the program logs when its automation hook closes the window.
-    static QString closingLine() { return QStringLiteral("{idle, closing the window.}"); }
+// The real program as a process: its working folders, its start and what it
+// left on its streams.
+namespace ProcessRun {
 
-    // env: added to the process's environment; ZORV_QUIT_WHEN_IDLE is set
-    // when quitWhenIdle holds, and removed otherwise.
-    static void start(QProcess &process, const QString &program, const QString &workingDirectory,
-                      const QStringList &arguments, bool quitWhenIdle,
-                      const QProcessEnvironment &extra = QProcessEnvironment())
-    {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        environment.remove(QStringLiteral("ZORV_SNAPSHOT"));
-        if (quitWhenIdle)
-            environment.insert(QStringLiteral("ZORV_QUIT_WHEN_IDLE"), QStringLiteral("1"));
-        else
-            environment.remove(QStringLiteral("ZORV_QUIT_WHEN_IDLE"));
-        for (const QString &key : extra.keys())
-            environment.insert(key, extra.value(key));
-        process.setProcessEnvironment(environment);
-        process.setWorkingDirectory(workingDirectory);
-        process.setProgram(program);
-        process.setArguments(arguments);
-        process.start();
-    }
+// Generous: both CI runs share two cores, one of them with sanitizers.
+const int timeout = 120000;
+
+enum Mode {
+    Window,     // headless; the automation hook closes the window once idle
+    KeepWindow, // headless; the window stays until the process is ended
+    Batch       // no display and no platform setting: a window would fail at once
 };
+
+struct Result
+{
+    bool finished = false;
+    QProcess::ExitStatus status = QProcess::CrashExit;
+    int exitCode = -1;
+    QString output;    // standard output
+    QStringList lines; // its lines, without the empty one after the last break
+    QString log;       // standard error: the program's log
+    bool exited() const { return finished && status == QProcess::NormalExit; }
+};
+
+inline QString program()
+{
+    return QDir(TestPaths::binDir()).filePath(QStringLiteral("zorv"));
+}
+
+// What the program logs when its automation hook closes the window.
+inline QString closingLine()
+{
+    return QStringLiteral("{idle, closing the window.}");
+}
+
+inline bool touch(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write("product file\n") > 0;
+}
+
+// Makes the folder hold a "plugins" folder with the store plug-in.
+inline bool addStorePlugin(const QString &folder)
+{
+    const QDir dir(folder);
+    return dir.mkpath(QStringLiteral("plugins")) &&
+           QFile::copy(QDir(TestPaths::pluginBuildDir()).filePath(TestPaths::storePluginFile()),
+                       dir.filePath(QStringLiteral("plugins/") + TestPaths::storePluginFile()));
+}
+
+// proxy: the http_proxy the program sees; none when empty.
+inline void start(QProcess &process, const QString &workingDirectory, const QStringList &arguments,
+                  Mode mode, const QString &proxy = QString(),
+                  const QString &executable = program())
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"ZORV_QUIT_WHEN_IDLE", "ZORV_SNAPSHOT", "DISPLAY", "WAYLAND_DISPLAY",
+                             "QT_QPA_PLATFORM", "http_proxy", "HTTP_PROXY", "no_proxy", "NO_PROXY"})
+        environment.remove(QString::fromLatin1(name));
+    if (mode != Batch)
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    if (mode == Window)
+        environment.insert(QStringLiteral("ZORV_QUIT_WHEN_IDLE"), QStringLiteral("1"));
+    if (!proxy.isEmpty())
+        environment.insert(QStringLiteral("http_proxy"), proxy);
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(workingDirectory);
+    process.setProgram(executable);
+    process.setArguments(arguments);
+    process.start();
+}
+
+// Waits for the end (a process that outlives the limit is killed) and reads
+// its streams.
+inline Result finish(QProcess &process)
+{
+    Result result;
+    result.finished = process.waitForFinished(timeout);
+    if (!result.finished) {
+        process.kill();
+        process.waitForFinished();
+    }
+    result.status = process.exitStatus();
+    result.exitCode = process.exitCode();
+    result.output = QString::fromUtf8(process.readAllStandardOutput());
+    result.lines = result.output.split(QLatin1Char('\n'));
+    if (result.lines.constLast().isEmpty())
+        result.lines.removeLast();
+    result.log = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+inline Result run(const QString &workingDirectory, const QStringList &arguments, Mode mode,
+                  const QString &proxy = QString(), const QString &executable = program())
+{
+    QProcess process;
+    start(process, workingDirectory, arguments, mode, proxy, executable);
+    return finish(process);
+}
+
+} // namespace ProcessRun
