@@ -202,8 +202,6 @@ private slots:
     void setOptionFillsForm();
     void previewFollowsForm_data();
     void previewFollowsForm();
-    void buttonStatesFollowCurrentRow_data();
-    void buttonStatesFollowCurrentRow();
     void dateMovesToTopInFourClicks();
     void upWithoutSelectionChangesNothing();
     void okStoresEveryField();
@@ -304,45 +302,22 @@ void TestConfigDialog::previewFollowsForm()
              qPrintable(QStringLiteral("%1 < %2").arg(shownWidth).arg(textWidth)));
 }
 
-void TestConfigDialog::buttonStatesFollowCurrentRow_data()
-{
-    QTest::addColumn<int>("row");
-    QTest::addColumn<bool>("upEnabled");
-    QTest::addColumn<bool>("downEnabled");
-
-    QTest::newRow("first row") << 0 << false << true;
-    QTest::newRow("middle row") << 2 << true << true;
-    QTest::newRow("last row") << 4 << true << false;
-}
-
-void TestConfigDialog::buttonStatesFollowCurrentRow()
-{
-    QFETCH(int, row);
-    QFETCH(bool, upEnabled);
-    QFETCH(bool, downEnabled);
-
-    Form form(dialog);
-    QVERIFY(!form.up->isEnabled());
-    QVERIFY(!form.down->isEnabled());
-    // Come from the opposite end so that both buttons have to change.
-    form.move(row < 2 ? 4 : 0, 0);
-    form.move(row, 0);
-    QCOMPARE(form.list->currentRow(), row);
-    QCOMPARE(form.up->isEnabled(), upEnabled);
-    QCOMPARE(form.down->isEnabled(), downEnabled);
-    // Losing the current row leaves the buttons as they were.
-    form.list->setCurrentRow(-1);
-    QCOMPARE(form.up->isEnabled(), upEnabled);
-    QCOMPARE(form.down->isEnabled(), downEnabled);
-}
-
 void TestConfigDialog::dateMovesToTopInFourClicks()
 {
     const QSharedPointer<Option> option = Option::createDefault();
     const RenameOption before = option->copyRenameOption();
     dialog->setOption(option);
     Form form(dialog);
+    QVERIFY(!form.up->isEnabled());
+    QVERIFY(!form.down->isEnabled());
+    // The buttons follow the current row: the first enables only down, the
+    // last only up, the ones in between both.
+    form.move(0, 0);
+    QVERIFY(!form.up->isEnabled());
+    QVERIFY(form.down->isEnabled());
     form.move(4, 0);
+    QVERIFY(form.up->isEnabled());
+    QVERIFY(!form.down->isEnabled());
     const QStringList previews = {QStringLiteral("[maker] title [id] [date] [age] "),
                                   QStringLiteral("[maker] title [date] [id] [age] "),
                                   QStringLiteral("[maker] [date] title [id] [age] "),
@@ -350,12 +325,16 @@ void TestConfigDialog::dateMovesToTopInFourClicks()
     for (int click = 0; click < previews.size(); ++click) {
         form.click(form.up);
         QCOMPARE(form.list->currentRow(), 3 - click);
+        QCOMPARE(form.up->isEnabled(), click < 3);
+        QVERIFY(form.down->isEnabled());
         // The moved word stays the one selected item.
         const QList<QListWidgetItem *> selected = form.list->selectedItems();
         QCOMPARE(selected.size(), 1);
         QCOMPARE(selected.first()->text(), QStringLiteral("date"));
         QCOMPARE(form.preview->text(), previews.at(click));
     }
+    // Losing the current row leaves the buttons as they were.
+    form.list->setCurrentRow(-1);
     QVERIFY(!form.up->isEnabled());
     QVERIFY(form.down->isEnabled());
     // Moving rows edits the form only.
