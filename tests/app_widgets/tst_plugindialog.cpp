@@ -116,9 +116,8 @@ class TestPluginDialog : public QObject
 private slots:
     void fixedAndClosedThroughReject_data();
     void fixedAndClosedThroughReject();
-    void emptyListKeepsDetailClosed_data();
-    void emptyListKeepsDetailClosed();
     void listShowsNameAndVersion();
+    void detailButtonWaitsForClick_data();
     void detailButtonWaitsForClick();
     void detailShowsClickedRow_data();
     void detailShowsClickedRow();
@@ -151,29 +150,6 @@ void TestPluginDialog::fixedAndClosedThroughReject()
     QCOMPARE(rejected.count(), 1);
 }
 
-void TestPluginDialog::emptyListKeepsDetailClosed_data()
-{
-    QTest::addColumn<bool>("withManager");
-    QTest::newRow("manager without plug-ins") << true;
-    QTest::newRow("no manager at all") << false;
-}
-
-void TestPluginDialog::emptyListKeepsDetailClosed()
-{
-    QFETCH(bool, withManager);
-
-    QScopedPointer<PluginManager> manager(withManager ? new PluginManager : nullptr);
-    PluginDialog dialog;
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QCOMPARE(tree(&dialog)->topLevelItemCount(), 0);
-    // A click into the empty list hits no row, so the button stays closed.
-    QTest::mouseClick(tree(&dialog)->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
-    QVERIFY(!detailButton(&dialog)->isEnabled());
-    Shown shown;
-    QVERIFY(!showDetail(&dialog, shown));
-}
-
 void TestPluginDialog::listShowsNameAndVersion()
 {
     LoadedPlugins plugins(QStringLiteral("dialog-list"));
@@ -195,27 +171,45 @@ void TestPluginDialog::listShowsNameAndVersion()
                                 QStringLiteral("Beta Store/0.9-beta")}));
 }
 
+void TestPluginDialog::detailButtonWaitsForClick_data()
+{
+    QTest::addColumn<QString>("folder"); // null: no plug-in manager at all
+    QTest::addColumn<int>("rows");
+    QTest::newRow("two plug-ins") << QStringLiteral("dialog-list") << 2;
+    QTest::newRow("manager without plug-ins") << QStringLiteral("none") << 0;
+    QTest::newRow("no manager at all") << QString() << 0;
+}
+
 void TestPluginDialog::detailButtonWaitsForClick()
 {
-    LoadedPlugins plugins(QStringLiteral("dialog-list"));
+    QFETCH(QString, folder);
+    QFETCH(int, rows);
+
+    QScopedPointer<LoadedPlugins> plugins(folder.isNull() ? nullptr : new LoadedPlugins(folder));
     PluginDialog dialog;
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QTreeWidget *widget = tree(&dialog);
+    QCOMPARE(widget->topLevelItemCount(), rows);
     QVERIFY(!detailButton(&dialog)->isEnabled());
 
     // Moving the current row with the keyboard does not open the button.
     widget->setFocus();
     QTest::keyClick(widget, Qt::Key_Down);
     QTest::keyClick(widget, Qt::Key_Down);
-    QVERIFY(widget->currentIndex().isValid());
+    QCOMPARE(widget->currentIndex().isValid(), rows > 0);
     QVERIFY(!detailButton(&dialog)->isEnabled());
 
-    clickCell(widget, 1, 0);
-    QVERIFY(detailButton(&dialog)->isEnabled());
+    // A click on a row opens it; one into an empty list hits no row.
+    QTest::mouseClick(widget->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      rows > 0 ? widget->visualRect(widget->model()->index(1, 0)).center()
+                               : QPoint(20, 20));
+    QCOMPARE(detailButton(&dialog)->isEnabled(), rows > 0);
     // Once open it stays open, whatever the keyboard does.
     QTest::keyClick(widget, Qt::Key_Up);
-    QVERIFY(detailButton(&dialog)->isEnabled());
+    QCOMPARE(detailButton(&dialog)->isEnabled(), rows > 0);
+    Shown shown;
+    QCOMPARE(showDetail(&dialog, shown), rows > 0);
 }
 
 void TestPluginDialog::detailShowsClickedRow_data()
