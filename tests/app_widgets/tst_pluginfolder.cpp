@@ -13,12 +13,12 @@ class TestPluginFolder : public QObject
     Q_OBJECT
 
 private slots:
-    void choosesInDocumentedOrder_data();
-    void choosesInDocumentedOrder();
+    void choosesInOrder_data();
+    void choosesInOrder();
     void fallbacksStartBesideTheExecutable();
 };
 
-void TestPluginFolder::choosesInDocumentedOrder_data()
+void TestPluginFolder::choosesInOrder_data()
 {
     // Folders that exist in the scene: "work" (the working directory),
     // "exe" (beside the executable), "installed"; a "/plugins" suffix means
@@ -45,7 +45,7 @@ void TestPluginFolder::choosesInDocumentedOrder_data()
         << QStringList{} << QStringLiteral("work/plugins");
 }
 
-void TestPluginFolder::choosesInDocumentedOrder()
+void TestPluginFolder::choosesInOrder()
 {
     QFETCH(QStringList, existing);
     QFETCH(QString, expected);
