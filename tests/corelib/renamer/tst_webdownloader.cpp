@@ -1,9 +1,16 @@
+// The web downloader against the local test shop, and the shop's routes to
+// the fixture catalogue that the renamer's and the program's tests and the
+// demo rely on.
+
+#include "TestPaths.h"
 #include "TestShop.h"
 #include "renamer/WebDownloader.h"
 
 #include <QNetworkAccessManager>
+#include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QPointer>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QtTest>
@@ -18,21 +25,9 @@ const int waitLimitMs = 20000;
 QByteArray largeBody(int size)
 {
     QByteArray body = "<html><body>\n";
-    int line = 0;
-    while (body.size() < size - 20)
-        body += "<p>line " + QByteArray::number(line++) + " \xe3\x81\x82</p>\n";
+    for (int line = 0; body.size() < size - 20; ++line)
+        body += "<p>line " + QByteArray::number(line) + " \xe3\x81\x82</p>\n";
     return body + "</body></html>\n";
-}
-
-// A port on which nothing listens: taken from the system, then let go.
-quint16 closedPort()
-{
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress(QHostAddress::LocalHost), 0))
-        return 0;
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
 }
 
 } // namespace
@@ -43,7 +38,6 @@ struct Outcome
 {
     QUrl url;
     QNetworkReply::NetworkError error = QNetworkReply::NoError;
-    QString errorString;
     int status = 0;
     QByteArray bytes;
     QPointer<QNetworkReply> reply;
@@ -71,14 +65,9 @@ signals:
 private slots:
     void onFinished(const QNetworkReply *reply, const QByteArray &bytes)
     {
-        Outcome outcome;
-        outcome.url = reply->url();
-        outcome.error = reply->error();
-        outcome.errorString = reply->errorString();
-        outcome.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        outcome.bytes = bytes;
-        outcome.reply = const_cast<QNetworkReply *>(reply);
-        outcomes.append(outcome);
+        outcomes.append({reply->url(), reply->error(),
+                         reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), bytes,
+                         const_cast<QNetworkReply *>(reply)});
         if (outcomes.size() == 1 && nextInside.isValid())
             acceptedInside = downloader->download(nextInside);
         emit received();
@@ -86,6 +75,15 @@ private slots:
 
 private:
     WebDownloader *const downloader;
+};
+
+// A downloader as the renamer holds one, with a receiver to watch it.
+struct Rig
+{
+    QNetworkAccessManager manager;
+    WebDownloader downloader{&manager};
+    Receiver receiver{&downloader};
+    QSignalSpy received{&receiver, SIGNAL(received())};
 };
 
 class tst_WebDownloader : public QObject
@@ -96,13 +94,13 @@ private slots:
     void initTestCase();
     void cleanup();
 
-    void deliversWholeBody_data();
-    void deliversWholeBody();
-    void failureReachesReceiver_data();
-    void failureReachesReceiver();
+    void finishedCarriesReply_data();
+    void finishedCarriesReply();
     void refusesSecondDownloadWhileBusy();
     void acceptsNextDownloadAfterFinished_data();
     void acceptsNextDownloadAfterFinished();
+    void reachesCatalogue_data();
+    void reachesCatalogue();
 
 private:
     QUrl shopUrl(const QString &path) const { return QUrl(shop->baseUrl() + path); }
@@ -114,6 +112,7 @@ void tst_WebDownloader::initTestCase()
 {
     shop.reset(new TestShop);
     QVERIFY2(shop->isListening(), qPrintable(shop->errorString()));
+    shop->addCatalogue(TestPaths::dataFile(QStringLiteral("pages")));
 }
 
 void tst_WebDownloader::cleanup()
@@ -123,129 +122,80 @@ void tst_WebDownloader::cleanup()
     shop->clearRequests();
 }
 
-void tst_WebDownloader::deliversWholeBody_data()
+void tst_WebDownloader::finishedCarriesReply_data()
 {
-    QTest::addColumn<QByteArray>("page");
-    QTest::addColumn<int>("behaviour");
-    QTest::addColumn<int>("expectedStatus");
-    QTest::addColumn<QByteArray>("expected");
-    QTest::addColumn<bool>("inPieces");
+    QTest::addColumn<int>("behaviour"); // of the shop; -1: nothing listens
+    QTest::addColumn<int>("error");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("wholeBody"); // the page's bytes, else none are compared
 
-    const QByteArray page = "<html><head><title>t</title></head><body>RJ000001</body></html>";
-    const QByteArray large = largeBody(3 * 1024 * 1024);
-    QTest::newRow("page") << page << int(TestShop::Serve) << 200 << page << false;
-    QTest::newRow("empty body") << page << int(TestShop::EmptyBody) << 200 << QByteArray() << false;
-    QTest::newRow("large body in chunks") << large << int(TestShop::Slow) << 200 << large << true;
+    const int none = QNetworkReply::NoError;
+    QTest::newRow("page") << int(TestShop::Serve) << none << 200 << true;
+    QTest::newRow("empty body") << int(TestShop::EmptyBody) << none << 200 << false;
+    QTest::newRow("large body in chunks") << int(TestShop::Slow) << none << 200 << true;
     // Redirects are the receiver's business: the first answer comes back as it is.
-    QTest::newRow("redirect not followed")
-        << page << int(TestShop::Redirect) << 302 << page << false;
+    QTest::newRow("redirect not followed") << int(TestShop::Redirect) << none << 302 << true;
+    // Failures reach the receiver through the reply.
+    QTest::newRow("not found") << int(TestShop::NotFound)
+                               << int(QNetworkReply::ContentNotFoundError) << 404 << false;
+    QTest::newRow("server error") << int(TestShop::ServerError)
+                                  << int(QNetworkReply::InternalServerError) << 500 << false;
+    QTest::newRow("closed mid-body")
+        << int(TestShop::CloseMidBody) << int(QNetworkReply::RemoteHostClosedError) << 200 << false;
+    QTest::newRow("connection refused")
+        << -1 << int(QNetworkReply::ConnectionRefusedError) << 0 << false;
 }
 
-void tst_WebDownloader::deliversWholeBody()
+void tst_WebDownloader::finishedCarriesReply()
 {
-    QFETCH(QByteArray, page);
     QFETCH(int, behaviour);
-    QFETCH(int, expectedStatus);
-    QFETCH(QByteArray, expected);
-    QFETCH(bool, inPieces);
+    QFETCH(int, error);
+    QFETCH(int, status);
+    QFETCH(bool, wholeBody);
 
     const QString path = TestShop::productPath(QStringLiteral("home"), QStringLiteral("RJ000001"));
+    const QByteArray page = largeBody(behaviour == TestShop::Slow ? 3 * 1024 * 1024 : 8192);
     shop->setPage(path, page);
-    shop->setPage(QStringLiteral("/moved.html"), "<html>moved here</html>");
-    if (behaviour == TestShop::Slow)
+    QUrl url = shopUrl(path);
+    if (behaviour == TestShop::Slow) {
         shop->setSlow(path, 1500, 30);
-    else if (behaviour == TestShop::Redirect)
+    } else if (behaviour == TestShop::Redirect) {
         shop->setRedirect(path, QStringLiteral("/moved.html"), 302);
-    else
+        shop->setPage(QStringLiteral("/moved.html"), "<html>moved here</html>");
+    } else if (behaviour >= 0) {
         shop->setBehaviour(path, TestShop::Behaviour(behaviour));
+    } else {
+        // A port on which nothing listens: taken from the system, then let go.
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress(QHostAddress::LocalHost), 0));
+        url.setPort(probe.serverPort());
+    }
 
-    QNetworkAccessManager manager;
-    WebDownloader downloader(&manager);
-    Receiver receiver(&downloader);
-    QSignalSpy received(&receiver, SIGNAL(received()));
-
-    QVERIFY(downloader.download(shopUrl(path)));
+    Rig rig;
+    QVERIFY(rig.downloader.download(url));
     // The reply is the manager's child; count how often body pieces arrive.
-    const QList<QNetworkReply *> replies = manager.findChildren<QNetworkReply *>();
+    const QList<QNetworkReply *> replies = rig.manager.findChildren<QNetworkReply *>();
     QCOMPARE(replies.size(), 1);
     QSignalSpy pieces(replies.first(), SIGNAL(readyRead()));
 
-    QVERIFY(received.wait(waitLimitMs));
-    QCOMPARE(receiver.outcomes.size(), 1);
-    const Outcome outcome = receiver.outcomes.first();
-    QCOMPARE(outcome.error, QNetworkReply::NoError);
-    QCOMPARE(outcome.status, expectedStatus);
-    QCOMPARE(outcome.url, shopUrl(path));
-    QCOMPARE(outcome.bytes.size(), expected.size());
-    QVERIFY(outcome.bytes == expected);
-    if (inPieces)
+    QVERIFY(rig.received.wait(waitLimitMs));
+    QCOMPARE(rig.receiver.outcomes.size(), 1);
+    const Outcome outcome = rig.receiver.outcomes.first();
+    QCOMPARE(int(outcome.error), error);
+    QCOMPARE(outcome.status, status);
+    QCOMPARE(outcome.url, url);
+    if (wholeBody)
+        QVERIFY(outcome.bytes == page);
+    if (behaviour == TestShop::EmptyBody)
+        QVERIFY(outcome.bytes.isEmpty());
+    if (behaviour == TestShop::Slow)
         QVERIFY2(pieces.count() > 1, "the body should have come in several pieces");
 
-    // Exactly one request went out, and the downloader left the reply alone.
-    QCOMPARE(shop->requests().size(), 1);
+    // One request went out, and the downloader left the reply to the manager.
+    QCOMPARE(shop->requests().size(), behaviour < 0 ? 0 : 1);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(!outcome.reply.isNull());
-    QCOMPARE(outcome.reply->parent(), &manager);
-}
-
-void tst_WebDownloader::failureReachesReceiver_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<int>("expectedError");
-    QTest::addColumn<int>("expectedStatus");
-
-    QTest::newRow("not found") << QStringLiteral("404") << int(QNetworkReply::ContentNotFoundError)
-                               << 404;
-    QTest::newRow("unknown page") << QStringLiteral("unknown")
-                                  << int(QNetworkReply::ContentNotFoundError) << 404;
-    QTest::newRow("server error") << QStringLiteral("500")
-                                  << int(QNetworkReply::InternalServerError) << 500;
-    QTest::newRow("connection refused")
-        << QStringLiteral("refused") << int(QNetworkReply::ConnectionRefusedError) << 0;
-    QTest::newRow("closed mid-body")
-        << QStringLiteral("closed") << int(QNetworkReply::RemoteHostClosedError) << 200;
-}
-
-void tst_WebDownloader::failureReachesReceiver()
-{
-    QFETCH(QString, kind);
-    QFETCH(int, expectedError);
-    QFETCH(int, expectedStatus);
-
-    const QString path =
-        TestShop::productPath(QStringLiteral("maniax"), QStringLiteral("RJ000002"));
-    QUrl url = shopUrl(path);
-    if (kind != QLatin1String("unknown"))
-        shop->setPage(path, largeBody(8192));
-    if (kind == QLatin1String("404"))
-        shop->setBehaviour(path, TestShop::NotFound);
-    else if (kind == QLatin1String("500"))
-        shop->setBehaviour(path, TestShop::ServerError);
-    else if (kind == QLatin1String("closed"))
-        shop->setBehaviour(path, TestShop::CloseMidBody);
-    else if (kind == QLatin1String("refused")) {
-        const quint16 port = closedPort();
-        QVERIFY(port != 0);
-        url.setPort(port);
-    }
-
-    QNetworkAccessManager manager;
-    WebDownloader downloader(&manager);
-    Receiver receiver(&downloader);
-    QSignalSpy received(&receiver, SIGNAL(received()));
-
-    QVERIFY(downloader.download(url));
-    QVERIFY(received.wait(waitLimitMs));
-    QCOMPARE(receiver.outcomes.size(), 1);
-    const Outcome outcome = receiver.outcomes.first();
-    QCOMPARE(int(outcome.error), expectedError);
-    QVERIFY(!outcome.errorString.isEmpty());
-    QCOMPARE(outcome.status, expectedStatus);
-    QCOMPARE(outcome.url, url);
-    // A failed download leaves the downloader free for the next one.
-    QVERIFY(downloader.download(shopUrl(QStringLiteral("/after-failure.html"))));
-    QVERIFY(received.wait(waitLimitMs));
-    QCOMPARE(receiver.outcomes.size(), 2);
+    QCOMPARE(outcome.reply->parent(), &rig.manager);
 }
 
 void tst_WebDownloader::refusesSecondDownloadWhileBusy()
@@ -258,26 +208,21 @@ void tst_WebDownloader::refusesSecondDownloadWhileBusy()
     shop->setPage(second, "<html>second</html>");
     shop->setSlow(first, 600, 6);
 
-    QNetworkAccessManager manager;
-    WebDownloader downloader(&manager);
-    Receiver receiver(&downloader);
-    QSignalSpy received(&receiver, SIGNAL(received()));
-
-    QVERIFY(downloader.download(shopUrl(first)));
-    QVERIFY(!downloader.download(shopUrl(second)));
+    Rig rig;
+    QVERIFY(rig.downloader.download(shopUrl(first)));
+    QVERIFY(!rig.downloader.download(shopUrl(second)));
     // Refused again once the first answer has begun to arrive.
     QTRY_COMPARE_WITH_TIMEOUT(shop->requests().size(), 1, waitLimitMs);
-    QVERIFY(!downloader.download(shopUrl(second)));
+    QVERIFY(!rig.downloader.download(shopUrl(second)));
 
-    QVERIFY(received.wait(waitLimitMs));
-    QCOMPARE(receiver.outcomes.size(), 1);
-    QCOMPARE(receiver.outcomes.first().url, shopUrl(first));
-    QCOMPARE(receiver.outcomes.first().error, QNetworkReply::NoError);
-    QVERIFY(receiver.outcomes.first().bytes == body);
+    QVERIFY(rig.received.wait(waitLimitMs));
+    QCOMPARE(rig.receiver.outcomes.size(), 1);
+    QCOMPARE(rig.receiver.outcomes.first().url, shopUrl(first));
+    QCOMPARE(rig.receiver.outcomes.first().error, QNetworkReply::NoError);
+    QVERIFY(rig.receiver.outcomes.first().bytes == body);
     // The refused downloads were not queued: the shop saw the first request only.
-    const QList<TestShop::LoggedRequest> requests = shop->requests();
-    QCOMPARE(requests.size(), 1);
-    QCOMPARE(requests.first().path, first);
+    QCOMPARE(shop->requests().size(), 1);
+    QCOMPARE(shop->requests().first().path, first);
 }
 
 void tst_WebDownloader::acceptsNextDownloadAfterFinished_data()
@@ -299,39 +244,96 @@ void tst_WebDownloader::acceptsNextDownloadAfterFinished()
     const QString first = TestShop::productPath(QStringLiteral("home"), QStringLiteral("RJ000005"));
     const QString second =
         TestShop::productPath(QStringLiteral("girls"), QStringLiteral("RJ000005"));
-    const QByteArray firstBody = "<html>first</html>";
-    const QByteArray secondBody = "<html>second</html>";
-    shop->setPage(first, firstBody);
-    shop->setPage(second, secondBody);
+    shop->setPage(first, "<html>first</html>");
+    shop->setPage(second, "<html>second</html>");
     if (firstFails)
         shop->setBehaviour(first, TestShop::NotFound);
 
-    QNetworkAccessManager manager;
-    WebDownloader downloader(&manager);
-    Receiver receiver(&downloader);
-    QSignalSpy received(&receiver, SIGNAL(received()));
+    Rig rig;
     if (fromHandler)
-        receiver.nextInside = shopUrl(second);
-
-    QVERIFY(downloader.download(shopUrl(first)));
-    QVERIFY(received.wait(waitLimitMs));
+        rig.receiver.nextInside = shopUrl(second);
+    QVERIFY(rig.downloader.download(shopUrl(first)));
+    QVERIFY(rig.received.wait(waitLimitMs));
     if (fromHandler)
-        QVERIFY(receiver.acceptedInside);
+        QVERIFY(rig.receiver.acceptedInside);
     else
-        QVERIFY(downloader.download(shopUrl(second)));
-    QTRY_COMPARE_WITH_TIMEOUT(receiver.outcomes.size(), 2, waitLimitMs);
+        QVERIFY(rig.downloader.download(shopUrl(second)));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.receiver.outcomes.size(), 2, waitLimitMs);
 
-    const Outcome one = receiver.outcomes.at(0);
-    const Outcome two = receiver.outcomes.at(1);
+    const Outcome one = rig.receiver.outcomes.at(0);
+    const Outcome two = rig.receiver.outcomes.at(1);
     QCOMPARE(one.url, shopUrl(first));
     QCOMPARE(one.error, firstFails ? QNetworkReply::ContentNotFoundError : QNetworkReply::NoError);
     if (!firstFails)
-        QVERIFY(one.bytes == firstBody);
+        QVERIFY(one.bytes == "<html>first</html>");
     // The second body is its own: nothing of the first is left in it.
     QCOMPARE(two.url, shopUrl(second));
     QCOMPARE(two.error, QNetworkReply::NoError);
-    QVERIFY(two.bytes == secondBody);
+    QVERIFY(two.bytes == "<html>second</html>");
     QCOMPARE(shop->requests().size(), 2);
+}
+
+// The shop serves the catalogue at the plug-in's product paths (touch pages
+// for "-touch" categories) to requests sent to it as a proxy, with the
+// plug-in's whole URL; so does the standalone shop. The tests above show the
+// direct route.
+void tst_WebDownloader::reachesCatalogue_data()
+{
+    const auto row = [](const char *name, const char *route, const char *category,
+                        const char *page) {
+        QTest::newRow(name) << QString::fromUtf8(route) << QString::fromUtf8(category)
+                            << QString::fromUtf8(page);
+    };
+    QTest::addColumn<QString>("route"); // "proxy" or "program"
+    QTest::addColumn<QString>("category");
+    QTest::addColumn<QString>("page"); // in the catalogue
+
+    row("PC page through the proxy", "proxy", "home", "pc/RJ100001");
+    row("touch page through the proxy", "proxy", "maniax-touch", "touch/RJ100002");
+    row("touch page from the standalone shop", "program", "books-touch", "touch/BJ100001");
+}
+
+void tst_WebDownloader::reachesCatalogue()
+{
+    QFETCH(QString, route);
+    QFETCH(QString, category);
+    QFETCH(QString, page);
+
+    QFile file(TestPaths::dataFile(QStringLiteral("pages/%1.html").arg(page)));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString id = page.section(QLatin1Char('/'), 1);
+    QNetworkProxy proxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), shop->port());
+    QProcess program;
+    if (route == QLatin1String("program")) {
+        program.start(
+            TestPaths::binDir() + QStringLiteral("/zorv-test-shop"),
+            {QStringLiteral("--catalogue"), TestPaths::dataFile(QStringLiteral("pages"))});
+        QVERIFY2(program.waitForStarted(waitLimitMs), qPrintable(program.errorString()));
+        QTRY_VERIFY_WITH_TIMEOUT(program.canReadLine(), waitLimitMs);
+        const QByteArray line = program.readLine().trimmed();
+        QVERIFY2(line.startsWith("listening http://127.0.0.1:"), line.constData());
+        proxy.setPort(quint16(QUrl(QString::fromLatin1(line.mid(10))).port()));
+    }
+
+    Rig rig;
+    rig.manager.setProxy(proxy);
+    const QUrl url(TestShop::productUrl(category, id));
+    QVERIFY(rig.downloader.download(url));
+    QVERIFY(rig.received.wait(waitLimitMs));
+    QCOMPARE(rig.receiver.outcomes.first().status, 200);
+    QVERIFY(rig.receiver.outcomes.first().bytes == file.readAll());
+
+    if (route == QLatin1String("program")) {
+        program.terminate();
+        QVERIFY(program.waitForFinished(waitLimitMs));
+        QCOMPARE(program.exitCode(), 0);
+        return;
+    }
+    // The whole URL on the request line is logged under the page's path.
+    const QList<TestShop::LoggedRequest> requests = shop->requests();
+    QCOMPARE(requests.size(), 1);
+    QCOMPARE(requests.first().path, TestShop::productPath(category, id));
+    QCOMPARE(requests.first().target, url.toEncoded());
 }
 
 QTEST_GUILESS_MAIN(tst_WebDownloader)
