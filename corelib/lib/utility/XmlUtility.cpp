@@ -133,7 +133,13 @@ QDomDocument XmlUtility::htmlToXml(const QString &html)
     QString message;
     int line = 0;
     int column = 0;
-    if (!document.setContent(htmlToXmlString(html), false, &message, &line, &column)) {
+    // Tidy writes each no-break space as the entity "&nbsp;", which XML does
+    // not define: the DOM would keep it as an empty reference and glue the
+    // words around it together ("Garden:Night"). The character reference
+    // keeps the character.
+    QString xml = htmlToXmlString(html);
+    xml.replace(QLatin1String("&nbsp;"), QLatin1String("&#160;"));
+    if (!document.setContent(xml, false, &message, &line, &column)) {
         qDebug().noquote() << QStringLiteral("%1 {error #%2(%3:%4)")
                                   .arg(QLatin1String(Q_FUNC_INFO), message, QString::number(line),
                                        QString::number(column));

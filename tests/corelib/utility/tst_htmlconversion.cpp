@@ -19,7 +19,8 @@ const QString longSentence = QStringLiteral(
     "that would normally be wrapped onto the next line by the library's pretty printer.");
 
 // A page with a DOCTYPE, a script holding "<" and "&&", unclosed tags, bare
-// ampersands, a backslash path, a comment with doubled hyphens and a long line.
+// ampersands, a no-break space, a backslash path, a comment with doubled
+// hyphens and a long line.
 QString messyHtml(const QString &doctype)
 {
     return doctype +
@@ -27,7 +28,7 @@ QString messyHtml(const QString &doctype)
                "\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n<title>作品 | Sakuvo</title>\n"
                "<script>if (a < b && b > c) { document.write(\"<p>\"); }</script>\n</head>\n"
                "<body>\n<!-- header -- navigation -->\n"
-               "<ul><li><a href=\"/home/\">ホーム</a><li><a href=\"/comic/\">コミック</a></ul>\n"
+               "<ul><li><a href=\"/home/\">ホーム&nbsp;トップ</a><li><a href=\"/comic/\">コミック</a></ul>\n"
                "<p><img src=\"\\images\\work\\main.png\" alt=\"画像\"><br>\n"
                "<a href=\"/fsr/?a=1&b=2\">検索 & 一覧</a>\n<p>") +
            longSentence +
@@ -84,6 +85,8 @@ void tst_HtmlConversion::messyPage()
     QVERIFY(log.matching(QStringLiteral("{error")).isEmpty());
     QCOMPARE(first(document, QStringLiteral("title")).text(), QStringLiteral("作品 | Sakuvo"));
     QCOMPARE(document.elementsByTagName(QStringLiteral("li")).count(), 2);
+    QCOMPARE(first(document, QStringLiteral("a")).text(),
+             QString(QStringLiteral("ホーム") + QChar(0x00A0) + QStringLiteral("トップ")));
     QCOMPARE(document.elementsByTagName(QStringLiteral("td")).count(), 2);
     const QDomElement link = document.elementsByTagName(QStringLiteral("a")).item(2).toElement();
     QCOMPARE(link.attribute(QStringLiteral("href")), QStringLiteral("/fsr/?a=1&b=2"));
