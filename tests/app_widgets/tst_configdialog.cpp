@@ -1,5 +1,6 @@
 #include "ConfigDialog.h"
 #include "ModalWatcher.h"
+#include "OptionText.h"
 #include "data/Option.h"
 #include "data/RenameOption.h"
 #include "plugin/PluginInterface.h"
@@ -18,78 +19,18 @@ using namespace zorv;
 
 namespace {
 
-// Rename settings are written as text, e.g. "off=id,age space=9 begin=<<
-// order=maker,title,7,age,date": "on" names the switches that are on (the
-// others off), "off" those that are off; what a text leaves out stays as it
-// is. The switches, in the order of Form::boxes:
-const QStringList switchNames =
-    QStringLiteral("begin end id maker date age").split(QLatin1Char(' '));
-// The elements' words, by RenameElement value.
-const QStringList elementWords = QStringLiteral("id title maker date age").split(QLatin1Char(' '));
 const QString defaultPreview = QStringLiteral("[maker] title [id] [age] [date] ");
-
-bool switchOn(const QString &key, const QStringList &values, int bit)
-{
-    return values.contains(switchNames.at(bit)) == (key == QLatin1String("on"));
-}
 
 QSharedPointer<Option> makeOption(const QString &settings)
 {
     QSharedPointer<Option> option = Option::createDefault();
-    RenameOption record = option->copyRenameOption();
-    for (const QString &item : settings.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        const QString key = item.section(QLatin1Char('='), 0, 0);
-        const QString value = item.section(QLatin1Char('='), 1);
-        const QStringList values = value.split(QLatin1Char(','));
-        if (key == QLatin1String("on") || key == QLatin1String("off")) {
-            record.setBeginDelimiterEnabled(switchOn(key, values, 0));
-            record.setEndDelimiterEnabled(switchOn(key, values, 1));
-            record.setIdEnabled(switchOn(key, values, 2));
-            record.setMakerEnabled(switchOn(key, values, 3));
-            record.setDateEnabled(switchOn(key, values, 4));
-            record.setAgeEnabled(switchOn(key, values, 5));
-        } else if (key == QLatin1String("space")) {
-            record.setSpaceSize(value.toInt());
-        } else if (key == QLatin1String("begin")) {
-            record.setBeginDelimiter(value);
-        } else if (key == QLatin1String("end")) {
-            record.setEndDelimiter(value);
-        } else if (key == QLatin1String("order")) {
-            for (int slot = 0; slot < values.size(); ++slot) {
-                const int word = elementWords.indexOf(values.at(slot));
-                record.setOrder(slot, RenameElement(word >= 0 ? word : values.at(slot).toInt()));
-            }
-        } else {
-            qFatal("unknown setting %s", qPrintable(item));
-        }
-    }
-    option->storeRenameOption(record);
+    option->storeRenameOption(OptionText::parse(settings));
     return option;
 }
 
-QString describe(const QStringList &on, int space, const QString &begin, const QString &end,
-                 const QStringList &order)
-{
-    return QStringLiteral("on=%1 space=%2 begin=%3 end=%4 order=%5")
-        .arg(on.join(QLatin1Char(',')), QString::number(space), begin, end,
-             order.join(QLatin1Char(',')));
-}
-
-// A record as the form would show it: a slot that names no element is empty.
 QString describe(const RenameOption &record)
 {
-    const bool switches[] = {
-        record.isBeginDelimiterEnabled(), record.isEndDelimiterEnabled(), record.isIdEnabled(),
-        record.isMakerEnabled(),          record.isDateEnabled(),         record.isAgeEnabled()};
-    QStringList on;
-    for (int bit = 0; bit < switchNames.size(); ++bit) {
-        if (switches[bit])
-            on.append(switchNames.at(bit));
-    }
-    QStringList order;
-    for (int slot = 0; slot < RenameOption::OrderCount; ++slot)
-        order.append(elementWords.value(record.order(slot)));
-    return describe(on, record.spaceSize(), record.beginDelimiter(), record.endDelimiter(), order);
+    return OptionText::describe(record);
 }
 
 // The dialog's widgets, found by their object names, and the user's gestures.
@@ -118,12 +59,13 @@ struct Form
         QStringList on;
         for (int bit = 0; bit < boxes.size(); ++bit) {
             if (boxes.at(bit)->isChecked())
-                on.append(switchNames.at(bit));
+                on.append(OptionText::switchNames().at(bit));
         }
         QStringList rows;
         for (int row = 0; row < list->count(); ++row)
             rows.append(list->item(row)->text());
-        return describe(on, spaceSpin->value(), beginEdit->text(), endEdit->text(), rows);
+        return OptionText::describe(on, spaceSpin->value(), beginEdit->text(), endEdit->text(),
+                                    rows);
     }
 
     // Enters settings (all but the order) the way the user does.
@@ -134,7 +76,7 @@ struct Form
             const QString value = item.section(QLatin1Char('='), 1);
             if (key == QLatin1String("on") || key == QLatin1String("off")) {
                 for (int bit = 0; bit < boxes.size(); ++bit) {
-                    if (switchOn(key, value.split(QLatin1Char(',')), bit) !=
+                    if (OptionText::switchOn(key, value.split(QLatin1Char(',')), bit) !=
                         boxes.at(bit)->isChecked())
                         click(boxes.at(bit));
                 }

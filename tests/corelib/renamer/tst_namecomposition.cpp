@@ -1,3 +1,4 @@
+#include "OptionText.h"
 #include "renamer/NameComposition.h"
 
 #include <QtTest>
@@ -16,29 +17,30 @@ private slots:
 
         QTest::newRow("defaults") << ""
                                   << "[M] T [I] [A] [D] ";
-        QTest::newRow("every switch off, delimiters on") << "id=0 maker=0 date=0 age=0"
+        QTest::newRow("every switch off, delimiters on") << "off=id,maker,date,age"
                                                          << "T ";
         QTest::newRow("space size 0") << "space=0"
                                       << "[M]T[I][A][D]";
-        QTest::newRow("space size 3") << "space=3 maker=0 date=0 age=0"
+        QTest::newRow("space size 3") << "space=3 off=maker,date,age"
                                       << "T   [I]   ";
-        QTest::newRow("no delimiters") << "beginOn=0 endOn=0"
+        QTest::newRow("no delimiters") << "off=begin,end"
                                        << "M T I A D ";
-        QTest::newRow("only the end delimiter") << "beginOn=0"
+        QTest::newRow("only the end delimiter") << "off=begin"
                                                 << "M] T I] A] D] ";
         QTest::newRow("empty begin delimiter switched on") << "begin="
                                                            << "M] T I] A] D] ";
         QTest::newRow("longer delimiters used whole") << "begin=(( end=))"
                                                       << "((M)) T ((I)) ((A)) ((D)) ";
-        QTest::newRow("id off removes it and its blank") << "id=0"
+        QTest::newRow("id off removes it and its blank") << "off=id"
                                                          << "[M] T [A] [D] ";
-        QTest::newRow("reordered") << "orders=3,0,1,2,4"
+        QTest::newRow("reordered") << "order=date,id,title,maker,age"
                                    << "[D] [I] T [M] [A] ";
-        QTest::newRow("element twice") << "orders=1,1,0,0,0"
+        QTest::newRow("element twice") << "order=title,title,id,id,id"
                                        << "T T [I] [I] [I] ";
-        QTest::newRow("slot outside the elements gives delimiters only") << "orders=2,1,5,4,3"
-                                                                         << "[M] T [] [A] [D] ";
-        QTest::newRow("negative slot value") << "orders=-1,1,0,4,3 space=0"
+        QTest::newRow("slot outside the elements gives delimiters only")
+            << "order=maker,title,5,age,date"
+            << "[M] T [] [A] [D] ";
+        QTest::newRow("negative slot value") << "order=-1,title,id,age,date space=0"
                                              << "[]T[I][A][D]";
     }
 
@@ -46,37 +48,7 @@ private slots:
     {
         QFETCH(QString, changes);
         QFETCH(QString, expected);
-        RenameOption option;
-        const QStringList items = changes.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        for (const QString &item : items) {
-            const QString key = item.section(QLatin1Char('='), 0, 0);
-            const QString value = item.section(QLatin1Char('='), 1);
-            const bool on = value.toInt() != 0;
-            if (key == QLatin1String("id"))
-                option.setIdEnabled(on);
-            else if (key == QLatin1String("maker"))
-                option.setMakerEnabled(on);
-            else if (key == QLatin1String("date"))
-                option.setDateEnabled(on);
-            else if (key == QLatin1String("age"))
-                option.setAgeEnabled(on);
-            else if (key == QLatin1String("space"))
-                option.setSpaceSize(value.toInt());
-            else if (key == QLatin1String("beginOn"))
-                option.setBeginDelimiterEnabled(on);
-            else if (key == QLatin1String("endOn"))
-                option.setEndDelimiterEnabled(on);
-            else if (key == QLatin1String("begin"))
-                option.setBeginDelimiter(value);
-            else if (key == QLatin1String("end"))
-                option.setEndDelimiter(value);
-            else if (key == QLatin1String("orders")) {
-                const QStringList slotValues = value.split(QLatin1Char(','));
-                for (int i = 0; i < slotValues.size(); ++i)
-                    option.setOrder(i, static_cast<RenameElement>(slotValues.at(i).toInt()));
-            } else
-                QFAIL(qPrintable(QStringLiteral("unknown key ") + key));
-        }
+        const RenameOption option = OptionText::parse(changes);
         WorkInfo work;
         work.title = QStringLiteral("T");
         work.makers = QStringList{QStringLiteral("M")};
