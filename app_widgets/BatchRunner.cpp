@@ -230,14 +230,7 @@ void BatchRunner::stopWorker()
     if (!renamer)
         return;
     disconnect(renamer, nullptr, this, nullptr);
-    disconnect(workerThread, SIGNAL(started()), renamer, SLOT(doWork()));
-    renamer->abort();
-    workerThread->quit();
-    workerThread->wait();
-    delete workerThread;
-    workerThread = nullptr;
-    delete renamer;
-    renamer = nullptr;
+    Renamer::stop(renamer, workerThread);
 }
 
 QString BatchRunner::resultLine(const EntryPtr &entry)

@@ -165,16 +165,7 @@ void MainWindow::finalize()
     initialized = false;
 
     disconnect(renamer, nullptr, this, nullptr);
-    disconnect(workerThread, SIGNAL(started()), renamer, SLOT(doWork()));
-
-    renamer->abort();
-    workerThread->quit();
-    workerThread->wait();
-
-    delete workerThread;
-    workerThread = nullptr;
-    delete renamer;
-    renamer = nullptr;
+    Renamer::stop(renamer, workerThread);
 
     Option::saveToFile(option);
 }

@@ -82,6 +82,18 @@ void Renamer::abort()
     emit aborted();
 }
 
+void Renamer::stop(Renamer *&renamer, QThread *&thread)
+{
+    disconnect(thread, SIGNAL(started()), renamer, SLOT(doWork()));
+    renamer->abort();
+    thread->quit();
+    thread->wait();
+    delete thread;
+    thread = nullptr;
+    delete renamer;
+    renamer = nullptr;
+}
+
 int Renamer::finishedCount() const
 {
     QMutexLocker lock(&mutex);

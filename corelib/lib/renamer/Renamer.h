@@ -13,6 +13,7 @@
 
 class QNetworkAccessManager;
 class QNetworkReply;
+class QThread;
 
 namespace zorv {
 
@@ -36,6 +37,10 @@ public:
     // GUI thread: makes entries for the files the plug-ins recognise and queues them.
     void add(const QList<QFileInfo> &files);
     void abort();
+    // Ends a renamer's worker loop and its thread and deletes both, leaving
+    // the two pointers null: the shut-down the window and batch mode share.
+    // Receivers disconnect their own slots first.
+    static void stop(Renamer *&renamer, QThread *&thread);
     int finishedCount() const;
     void counts(int *total, int *pending = nullptr, int *succeeded = nullptr,
                 int *failed = nullptr) const;
