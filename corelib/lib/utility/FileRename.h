@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+namespace zorv {
+
+// The one way this program renames a user's file: atomically, never
+// replacing whatever already bears the new name (a file, a folder or any
+// link, dangling or not) and never falling back to a copy.
+class FileRename
+{
+public:
+    enum Result {
+        Renamed,       // the file now bears the new name
+        TargetExists,  // something bears the new name; nothing was touched
+        SourceMissing, // the file to rename is gone; nothing was touched
+        Failed         // the system refused; nothing was touched
+    };
+
+    // Both paths absolute or relative to the working directory. On Failed,
+    // *error (when given) holds the system's reason.
+    static Result renameNoReplace(const QString &from, const QString &to, QString *error = nullptr);
+};
+
+} // namespace zorv
