@@ -1,5 +1,16 @@
 #include "renamer/NameComposition.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTextBoundaryFinder>
+
+#include <climits>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 namespace zorv {
 
 namespace {
@@ -14,6 +25,57 @@ const QStringList replacementTexts = {
     QString(QChar(0xFF1C)), QString(QChar(0xFF1E)), QString(QChar(0xFF5C))};
 
 const QString makerSeparator = QStringLiteral(", ");
+
+const QString ellipsis = QString(QChar(0x2026));
+
+// Archives whose last suffix alone would no longer extract or no longer say
+// which part a file is: compressed tarballs, numbered volumes of a
+// self-extracting or RAR set, and split volumes.
+const QRegularExpression compoundExtension(
+    QStringLiteral(
+        "\\.(tar\\.(?:gz|bz2|xz|zst)|part[0-9]+\\.(?:rar|exe)|(?:7z|zip|rar)\\.[0-9]{3,})$"),
+    QRegularExpression::CaseInsensitiveOption);
+
+// The text cut after its first `end` UTF-16 units, blanks at the cut
+// dropped, with the ellipsis that says it was cut.
+QString cutText(const QString &text, int end)
+{
+    while (end > 0 && text.at(end - 1).isSpace())
+        --end;
+    return text.left(end) + ellipsis;
+}
+
+// Cuts `text` to the most whole characters (user-perceived ones: a base with
+// its combining marks, a surrogate pair) for which fits() holds, or to the
+// ellipsis alone when none does; true when it fits. fits() grows with the
+// text, so a binary search finds the cut.
+template <typename Fits>
+bool cutToFit(QString &text, Fits fits)
+{
+    if (text.isEmpty())
+        return false;
+    const QString whole = text;
+    QList<int> ends{0};
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, whole);
+    while (finder.toNextBoundary() > 0)
+        ends.append(finder.position());
+    // Keeping every character would be the uncut text, which did not fit.
+    int low = 0;
+    int high = ends.size() - 2;
+    int best = -1;
+    while (low <= high) {
+        const int middle = (low + high) / 2;
+        text = cutText(whole, ends.at(middle));
+        if (fits()) {
+            best = middle;
+            low = middle + 1;
+        } else {
+            high = middle - 1;
+        }
+    }
+    text = cutText(whole, ends.at(qMax(best, 0)));
+    return best >= 0;
+}
 
 } // namespace
 
@@ -78,6 +140,55 @@ QString sanitizeFileName(const QString &name)
             result.append(c);
     }
     return result;
+}
+
+QString fileExtension(const QString &fileName)
+{
+    const QRegularExpressionMatch match = compoundExtension.match(fileName);
+    if (match.hasMatch())
+        return match.captured(1);
+    return QFileInfo(fileName).suffix();
+}
+
+int fileNameMaxBytes(const QString &folderPath)
+{
+#ifdef Q_OS_UNIX
+    const long limit = ::pathconf(QFile::encodeName(folderPath).constData(), _PC_NAME_MAX);
+    if (limit > 0)
+        return int(qMin(limit, long(INT_MAX)));
+#else
+    Q_UNUSED(folderPath)
+#endif
+    return DefaultNameMaxBytes;
+}
+
+int fileNameBytes(const QString &name)
+{
+    return QFile::encodeName(name).size();
+}
+
+QString composeFileName(const RenameOption &option, const QString &id, const WorkInfo &work,
+                        const QString &extension, int number, int maxBytes, bool *shortened)
+{
+    // The old name's extension is a valid name part already; only the
+    // page's texts and the delimiters need making safe.
+    QString tail;
+    if (number > 0)
+        tail += QStringLiteral(" (%1)").arg(number);
+    if (!extension.isEmpty())
+        tail += QLatin1Char('.') + extension;
+    WorkInfo cut = work;
+    const auto name = [&]() { return sanitizeFileName(composeBaseName(option, id, cut)) + tail; };
+    const auto fits = [&]() { return fileNameBytes(name()) <= maxBytes; };
+
+    const bool whole = fits();
+    if (shortened)
+        *shortened = !whole;
+    if (whole || cutToFit(cut.title, fits) || cut.makers.isEmpty())
+        return name();
+    cut.makers = QStringList{cut.makers.join(makerSeparator)};
+    cutToFit(cut.makers.first(), fits);
+    return name();
 }
 
 } // namespace zorv

@@ -119,6 +119,81 @@ private slots:
         QFETCH(QString, expected);
         QCOMPARE(sanitizeFileName(name), expected);
     }
+
+    void extension_data()
+    {
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<QString>("expected");
+        // "file name>extension": compressed tarballs, volumes of a set and
+        // split volumes keep their whole extension; anything else its last
+        // suffix, as it is.
+        const QStringList rows =
+            QStringLiteral("RJ123456.zip>zip RJ123456> x.tar.gz>tar.gz x.tar.bz2>tar.bz2 "
+                           "x.tar.xz>tar.xz x.TAR.Zst>TAR.Zst x.tgz>tgz "
+                           "RJ123456.part1.rar>part1.rar RJ123456.Part12.RAR>Part12.RAR "
+                           "RJ123456.part1.exe>part1.exe x.7z.001>7z.001 x.zip.002>zip.002 "
+                           "x.rar.010>rar.010 x.v1.2.zip>zip x.part.rar>rar x.part1.zip>zip "
+                           "x.log.gz>gz x.txt.001>001")
+                .split(QLatin1Char(' '));
+        for (const QString &row : rows)
+            QTest::newRow(qPrintable(row)) << row.section('>', 0, 0) << row.section('>', 1);
+    }
+
+    void extension()
+    {
+        QFETCH(QString, fileName);
+        QFETCH(QString, expected);
+        QCOMPARE(fileExtension(fileName), expected);
+    }
+
+    // "[maker] title [RJ123456] " and the tail: 25 bytes besides the title
+    // with a six-byte maker and ".zip".
+    void fit_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QStringList>("makers");
+        QTest::addColumn<int>("number");
+        QTest::addColumn<int>("maxBytes");
+        QTest::addColumn<QString>("expected");
+        const QStringList maker{QStringLiteral("作者")};
+        QTest::newRow("exactly the limit")
+            << "題名" << maker << 0 << 31 << "[作者] 題名 [RJ123456] .zip";
+        QTest::newRow("3-byte characters")
+            << "あいうえお" << maker << 0 << 34 << "[作者] あい… [RJ123456] .zip";
+        QTest::newRow("4-byte characters, never half a pair")
+            << "\U00020BB7\U00020BB7\U00020BB7" << maker << 0 << 33
+            << "[作者] \U00020BB7… [RJ123456] .zip";
+        QTest::newRow("combining marks stay with their base")
+            << "e\u0301e\u0301e\u0301" << maker << 0 << 32 << "[作者] e\u0301… [RJ123456] .zip";
+        QTest::newRow("the collision number counts")
+            << "あいうえお" << maker << 1 << 38 << "[作者] あい… [RJ123456]  (1).zip";
+        QTest::newRow("replacement characters count")
+            << "a/b" << maker << 0 << 29 << "[作者] a… [RJ123456] .zip";
+        QTest::newRow("blank at the cut dropped")
+            << "ab cdef" << maker << 0 << 31 << "[作者] ab… [RJ123456] .zip";
+        QTest::newRow("then the makers")
+            << "題名" << QStringList{"ab", "cd"} << 0 << 27 << "[ab…] … [RJ123456] .zip";
+        QTest::newRow("ID and extension never cut")
+            << "題名" << maker << 0 << 10 << "[…] … [RJ123456] .zip";
+    }
+
+    void fit()
+    {
+        QFETCH(QString, title);
+        QFETCH(QStringList, makers);
+        QFETCH(int, number);
+        QFETCH(int, maxBytes);
+        QFETCH(QString, expected);
+        WorkInfo work;
+        work.title = title;
+        work.makers = makers;
+        bool shortened = true;
+        const QString name =
+            composeFileName(OptionText::parse("off=date,age"), QStringLiteral("RJ123456"), work,
+                            QStringLiteral("zip"), number, maxBytes, &shortened);
+        QCOMPARE(name, expected);
+        QCOMPARE(shortened, !name.contains(title));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestNameComposition)
