@@ -69,6 +69,18 @@ void Entry::setMessage(const QString &message)
     message_ = message;
 }
 
+bool Entry::isAlreadyNamed() const
+{
+    QMutexLocker lock(&mutex);
+    return alreadyNamed_;
+}
+
+void Entry::setAlreadyNamed(bool alreadyNamed)
+{
+    QMutexLocker lock(&mutex);
+    alreadyNamed_ = alreadyNamed;
+}
+
 QString Entry::statusLabel(int status)
 {
     switch (status) {

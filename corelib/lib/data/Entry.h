@@ -33,11 +33,14 @@ public:
     const QList<RequestPtr> &requests() const { return requests_; }
     PluginInterface *plugin() const { return plugin_; }
     QFileInfo fileInfo() const { return fileInfo_; }
+    // Done without a rename: the file bore its new name already.
+    bool isAlreadyNamed() const;
 
     void setRequestIndex(int index);
     void setStatus(int status);
     void setNewName(const QString &name);
     void setMessage(const QString &message);
+    void setAlreadyNamed(bool alreadyNamed);
 
     // The text the result table shows for a status code.
     static QString statusLabel(int status);
@@ -51,6 +54,7 @@ private:
     int status_ = Waiting;
     QString newName_;
     QString message_;
+    bool alreadyNamed_ = false;
     const QList<RequestPtr> requests_;
     PluginInterface *const plugin_;
     const QFileInfo fileInfo_;

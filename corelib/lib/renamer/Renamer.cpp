@@ -24,6 +24,8 @@ namespace {
 const unsigned long pollIntervalMs = 100;
 const QString invalidCharactersNote = QStringLiteral("'無効な文字を修正しました。'");
 const QString duplicateNote = QStringLiteral("'ファイルが重複するので名前を修正しました。'");
+const QString shortenedNote = QStringLiteral("'名前が長すぎるため短縮しました。'");
+const QString alreadyNamedNote = QStringLiteral("'既に変更済みです。'");
 const QString sourceMissingMessage = QStringLiteral("'ソースファイルが見つかりません。'");
 const QString renameFailedMessage = QStringLiteral("'リネームに失敗しました。'");
 const QString unknownCharsetMessage = QStringLiteral("'文字コード「%1」に対応していません。'");
@@ -224,33 +226,42 @@ void Renamer::downloadFinished(const QNetworkReply *reply, const QByteArray &byt
             const QDomDocument document = XmlUtility::htmlToXml(html);
             WorkInfo work;
             if (plugin->parse(reply->url(), document, work, message)) {
-                const QString baseName =
-                    composeBaseName(option->copyRenameOption(), entry->id(), work);
-                const QString safeName = sanitizeFileName(baseName);
-                if (safeName != baseName)
+                const RenameOption renameOption = option->copyRenameOption();
+                const QString baseName = composeBaseName(renameOption, entry->id(), work);
+                if (sanitizeFileName(baseName) != baseName)
                     message += invalidCharactersNote;
 
                 const QFileInfo fileInfo = entry->fileInfo();
                 const QDir folder = fileInfo.absoluteDir();
-                const QString suffix = fileInfo.suffix();
+                const QString suffix = fileExtension(fileInfo.fileName());
+                const int maxBytes = fileNameMaxBytes(folder.absolutePath());
+                bool shortened = false;
                 QString candidate;
                 int n = 0;
                 for (;; ++n) {
-                    candidate = safeName;
-                    if (n > 0)
-                        candidate += QStringLiteral(" (%1)").arg(n);
-                    if (!suffix.isEmpty())
-                        candidate += QLatin1Char('.') + suffix;
+                    candidate = composeFileName(renameOption, entry->id(), work, suffix, n,
+                                                maxBytes, &shortened);
+                    // A file that bears its name already (a second run over
+                    // a folder) must not be moved away from it to " (1)".
+                    if (n == 0 && candidate == fileInfo.fileName())
+                        break;
                     if (!QFileInfo::exists(folder.filePath(candidate)))
                         break;
                 }
+                const bool alreadyNamed = n == 0 && candidate == fileInfo.fileName();
                 entry->setNewName(candidate);
+                if (shortened)
+                    message += shortenedNote;
                 if (n > 0)
                     message += duplicateNote;
 
                 if (!QFileInfo::exists(fileInfo.absoluteFilePath())) {
                     message = sourceMissingMessage;
                     nextAllowed = false;
+                } else if (alreadyNamed) {
+                    message = alreadyNamedNote;
+                    entry->setAlreadyNamed(true);
+                    outcome = Entry::Done;
                 } else {
                     QFile file(fileInfo.absoluteFilePath());
                     if (file.rename(folder.filePath(candidate))) {
