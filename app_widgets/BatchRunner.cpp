@@ -5,6 +5,7 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QLoggingCategory>
 #include <QSet>
 #include <QThread>
@@ -32,8 +33,9 @@ const QString description = QStringLiteral(
     "files are renamed without a window: one line per file as it finishes (state,\n"
     "old name, new name, comment; tab-separated; tabs, line breaks and backslashes\n"
     "inside them written as \\t, \\n and \\\\), then the line\n"
-    "\"done: N, failed: N, skipped: N\". Skipped files are missing or were recognised\n"
-    "by no plug-in; they are named on the error stream.\n"
+    "\"done: N, failed: N, skipped: N\". Skipped files are missing, were recognised\n"
+    "by no plug-in or were given twice; they are named on the error stream. A file\n"
+    "that bears its new name already is left as it is and counted as done.\n"
     "\n"
     "Exit codes: 0 every file done, 1 any file failed, 2 no file recognised or\n"
     "none given, 255 (-1) no plug-in could be loaded.\n"
@@ -141,10 +143,18 @@ int BatchRunner::run()
     }
 
     // As in the window: only arguments that name an existing path are files.
+    // A file named twice (a glob and a name, say) is renamed once: its second
+    // entry would only find it gone.
     QList<QFileInfo> files;
+    QSet<QString> given;
     for (const QString &argument : qAsConst(fileArguments)) {
         const QFileInfo file(argument);
-        if (file.exists()) {
+        const QString path = QDir::cleanPath(file.absoluteFilePath());
+        if (file.exists() && given.contains(path)) {
+            writeError(QStringLiteral("%1: given twice: %2").arg(programName, argument));
+            ++skipped;
+        } else if (file.exists()) {
+            given.insert(path);
             files.append(file);
         } else {
             writeError(QStringLiteral("%1: no such file: %2").arg(programName, argument));

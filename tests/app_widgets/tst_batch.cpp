@@ -164,6 +164,10 @@ void TestBatch::results_data()
                             QStringLiteral("'ファイルが重複するので名前を修正しました。'")),
                        summary(2, 0, 0)}
         << QStringList{rj100001Name + QStringLiteral(" (1).zip"), new1} << QStringList();
+    QTest::newRow("a file given twice is renamed once")
+        << StorePlugin << QByteArray() << QStringList{rj1} << QStringList{batch, rj1, "./" + rj1}
+        << 0 << QStringList{line(done, rj1, new1), summary(1, 0, 1)} << QStringList{new1}
+        << QStringList{QStringLiteral("given twice: ./") + rj1};
     // A tab or a line break in a name would otherwise split the line.
     QTest::newRow("tab, line break and backslash in a name are escaped")
         << StorePlugin << QByteArray() << QStringList{odd} << QStringList{batch, odd} << 0
