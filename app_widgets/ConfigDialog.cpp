@@ -15,6 +15,11 @@ constexpr int LastRow = RenameOption::OrderCount - 1;
 // What elementFromName answers for a text that names no element.
 constexpr int NoElement = 5;
 
+// Long enough to pass the usual limit of 255 bytes for a file name.
+const QString longSampleTitle = QStringLiteral(
+    "夏休みの最後の日に僕たちが見つけた海辺の古い図書館と、そこで毎晩ひとりで本を読んでいる"
+    "不思議な司書さんと過ごした七日間の記録、そして誰も知らない最後の一冊をめぐる長い物語");
+
 } // namespace
 
 ConfigDialog::ConfigDialog(QWidget *parent)
@@ -143,7 +148,15 @@ void ConfigDialog::updatePreview()
     work.makers = QStringList{elementName(Maker)};
     work.date = elementName(Date);
     work.age = elementName(Age);
-    ui->previewLabel->setText(composeBaseName(formOption(), elementName(Id), work));
+    const RenameOption renameOption = formOption();
+    ui->previewLabel->setText(composeBaseName(renameOption, elementName(Id), work));
+    // A real title is often too long for a file name; the tool tip shows
+    // how such a name is shortened under the same options, the limit being
+    // the common one of a name's bytes.
+    work.title = longSampleTitle;
+    ui->previewLabel->setToolTip(QStringLiteral("長い題名の例:\n") +
+                                 composeFileName(renameOption, elementName(Id), work,
+                                                 QStringLiteral("zip"), 0, DefaultNameMaxBytes));
 }
 
 RenameOption ConfigDialog::formOption() const
