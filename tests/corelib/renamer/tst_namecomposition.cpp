@@ -124,9 +124,7 @@ private slots:
     {
         QTest::addColumn<QString>("fileName");
         QTest::addColumn<QString>("expected");
-        // "file name>extension": compressed tarballs, volumes of a set and
-        // split volumes keep their whole extension; anything else its last
-        // suffix, as it is.
+        // "file name>extension"; anything but the known archive kinds keeps its last suffix.
         const QStringList rows =
             QStringLiteral("RJ123456.zip>zip RJ123456> x.tar.gz>tar.gz x.tar.bz2>tar.bz2 "
                            "x.tar.xz>tar.xz x.TAR.Zst>TAR.Zst x.tgz>tgz "
@@ -146,8 +144,7 @@ private slots:
         QCOMPARE(fileExtension(fileName), expected);
     }
 
-    // "[maker] title [RJ123456] " and the tail: 25 bytes besides the title
-    // with a six-byte maker and ".zip".
+    // With "off=date,age": "[作者] title [RJ123456] .zip", 25 bytes besides the title.
     void fit_data()
     {
         QTest::addColumn<QString>("title");
@@ -169,8 +166,6 @@ private slots:
             << "あいうえお" << maker << 1 << 38 << "[作者] あい… [RJ123456]  (1).zip";
         QTest::newRow("replacement characters count")
             << "a/b" << maker << 0 << 29 << "[作者] a… [RJ123456] .zip";
-        QTest::newRow("blank at the cut dropped")
-            << "ab cdef" << maker << 0 << 31 << "[作者] ab… [RJ123456] .zip";
         QTest::newRow("then the makers")
             << "題名" << QStringList{"ab", "cd"} << 0 << 27 << "[ab…] … [RJ123456] .zip";
         QTest::newRow("ID and extension never cut")

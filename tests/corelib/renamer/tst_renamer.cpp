@@ -688,27 +688,23 @@ private slots:
                  QStringLiteral("[作者]T[全年齢][2014-1-5].zip"));
     }
 
-    // Titles too long for a file name are cut to the folder's limit at a
-    // whole character; a second run leaves the names it gave as they are.
+    // Long titles are cut at a whole character to the folder's limit (which, after the leading
+    // letter, falls inside a character); a second run leaves the names it gave as they are.
     void longTitleFitsAndStays_data()
     {
-        // After the leading letter, a cut at the byte limit falls inside a character.
         QTest::addColumn<QString>("title");
-        QTest::addColumn<int>("unit"); // UTF-16 units of each character after the first
         QTest::addColumn<QString>("fileName");
-        QTest::newRow("3-byte characters")
-            << "a" + QString(100, QChar(0x9577)) << 1 << "RJ123456.zip";
+        QTest::newRow("3-byte characters") << "a" + QString(100, QChar(0x9577)) << "RJ123456.zip";
         QTest::newRow("4-byte characters")
-            << "a" + QString::fromUtf8("\U00020BB7").repeated(80) << 2 << "RJ123456.zip";
+            << "a" + QString::fromUtf8("\U00020BB7").repeated(80) << "RJ123456.zip";
         QTest::newRow("combining marks")
-            << "a" + QString::fromUtf8("e\u0301").repeated(150) << 2 << "RJ123456.zip";
-        QTest::newRow("a volume of a set") << QString(300, 'x') << 1 << "RJ123456.part2.rar";
+            << "a" + QString::fromUtf8("e\u0301").repeated(150) << "RJ123456.zip";
+        QTest::newRow("a volume of a set") << QString(300, 'x') << "RJ123456.part2.rar";
     }
 
     void longTitleFitsAndStays()
     {
         QFETCH(QString, title);
-        QFETCH(int, unit);
         QFETCH(QString, fileName);
         shop->setPage(TestShop::productPath("home", "RJ123456"), pcPage(title, "RJ123456"));
         const QFileInfo source = file(fileName);
@@ -720,23 +716,21 @@ private slots:
             run.start({newName.isEmpty() ? source : QFileInfo(path(newName))});
             QVERIFY(run.waitAllFinished());
             const EntryPtr entry = created.at(0).at(0).value<QList<EntryPtr>>().value(0);
+            QCOMPARE(entry->status(), int(Entry::Done));
+            QCOMPARE(entry->message(), note);
             QCOMPARE(entry->isAlreadyNamed(), note == alreadyNamedNote); // no rename to count
-            const Event finished = run.recorder.of("finished").value(0);
-            QCOMPARE(finished.status, int(Entry::Done));
-            QCOMPARE(finished.message, note);
-            QVERIFY(newName.isEmpty() || finished.newName == newName);
-            newName = finished.newName;
+            newName = entry->newName();
         }
-        // Cut within one character of the usual 255 bytes, in valid UTF-8.
+        // Within one character of the usual 255 bytes; on disk as reported (valid UTF-8).
         const int bytes = newName.toUtf8().size();
         QVERIFY2(bytes <= 255 && bytes > 251, qPrintable(newName));
-        QCOMPARE(QString::fromUtf8(newName.toUtf8()), newName);
+        QCOMPARE(snapshot(work->path()), (QMap<QString, QByteArray>{{newName, content}}));
         const QString suffix =
             "… [RJ123456] [全年齢] [2014-1-5] ." + QFileInfo(fileName).completeSuffix();
         QVERIFY2(newName.endsWith(suffix), qPrintable(newName));
         const QString kept = newName.mid(5, newName.size() - 5 - suffix.size());
-        QVERIFY(title.startsWith(kept) && (kept.size() - 1) % unit == 0);
-        QCOMPARE(snapshot(work->path()), (QMap<QString, QByteArray>{{newName, content}}));
+        const QChar next = title.at(kept.size());
+        QVERIFY(title.startsWith(kept) && !next.isLowSurrogate() && !next.isMark());
     }
 };
 
