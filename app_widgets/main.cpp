@@ -20,7 +20,10 @@ using zorv::PluginManager;
 namespace {
 
 const QString instanceKey = QStringLiteral("Keltam.zorv.application");
-const QString iconPath = QStringLiteral("://resources/images/icon.png");
+// The installed theme icon when there is one (the desktop may restyle it),
+// else the copy built into the program, e.g. when run from the build tree.
+const QString iconName = QStringLiteral("zorv");
+const QString iconPath = QStringLiteral(":/icons/256x256/zorv.png");
 
 // A killed instance leaves its segment behind on systems where shared memory
 // outlives the process (System V), and a later start would take it for a
@@ -63,7 +66,7 @@ int runWindow(int &argc, char **argv)
         QApplication application(argc, argv);
         MainWindow *window = nullptr;
         try {
-            QApplication::setWindowIcon(QIcon(iconPath));
+            QApplication::setWindowIcon(QIcon::fromTheme(iconName, QIcon(iconPath)));
             FormFont::install();
             window = new MainWindow;
             if (window->initialize()) {

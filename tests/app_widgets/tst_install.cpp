@@ -55,8 +55,8 @@ void TestInstall::desktopEntryAndIcon()
         QVERIFY2(line.match(entry).hasMatch(), qPrintable(pattern));
     }
     const QImage icon(
-        installed(QStringLiteral(ZORV_INSTALL_DATADIR "/icons/hicolor/80x80/apps/zorv.png")));
-    QCOMPARE(icon.size(), QSize(80, 80));
+        installed(QStringLiteral(ZORV_INSTALL_DATADIR "/icons/hicolor/256x256/apps/zorv.png")));
+    QCOMPARE(icon.size(), QSize(256, 256));
 }
 
 void TestInstall::installedProgramFindsItsPlugin()
