@@ -3,6 +3,7 @@
 #include "plugin/PluginManager.h"
 #include "renamer/NameComposition.h"
 #include "renamer/WebDownloader.h"
+#include "utility/FileRename.h"
 #include "utility/XmlUtility.h"
 
 #include <QCoreApplication>
@@ -26,6 +27,9 @@ const QString invalidCharactersNote = QStringLiteral("'無効な文字を修正�
 const QString duplicateNote = QStringLiteral("'ファイルが重複するので名前を修正しました。'");
 const QString sourceMissingMessage = QStringLiteral("'ソースファイルが見つかりません。'");
 const QString renameFailedMessage = QStringLiteral("'リネームに失敗しました。'");
+const QString emptyNameMessage = QStringLiteral("'新しい名前が空になりました。'");
+// Numbers tried after the name itself before the rename gives up.
+const int maxDuplicateNumber = 1000;
 const QString unknownCharsetMessage = QStringLiteral("'文字コード「%1」に対応していません。'");
 } // namespace
 
@@ -229,38 +233,15 @@ void Renamer::downloadFinished(const QNetworkReply *reply, const QByteArray &byt
                 const QString safeName = sanitizeFileName(baseName);
                 if (safeName != baseName)
                     message += invalidCharactersNote;
-
-                const QFileInfo fileInfo = entry->fileInfo();
-                const QDir folder = fileInfo.absoluteDir();
-                const QString suffix = fileInfo.suffix();
-                QString candidate;
-                int n = 0;
-                for (;; ++n) {
-                    candidate = safeName;
-                    if (n > 0)
-                        candidate += QStringLiteral(" (%1)").arg(n);
-                    if (!suffix.isEmpty())
-                        candidate += QLatin1Char('.') + suffix;
-                    if (!QFileInfo::exists(folder.filePath(candidate)))
-                        break;
-                }
-                entry->setNewName(candidate);
-                if (n > 0)
-                    message += duplicateNote;
-
-                if (!QFileInfo::exists(fileInfo.absoluteFilePath())) {
-                    message = sourceMissingMessage;
+                if (safeName.trimmed().isEmpty()) {
+                    // Only an extension, or blanks: a name that hides or
+                    // vanishes in a listing is no name.
+                    message += emptyNameMessage;
                     nextAllowed = false;
+                } else if (renameFile(entry, safeName, message)) {
+                    outcome = Entry::Done;
                 } else {
-                    QFile file(fileInfo.absoluteFilePath());
-                    if (file.rename(folder.filePath(candidate))) {
-                        qDebug().noquote()
-                            << fileInfo.fileName() + QStringLiteral(" -> ") + candidate;
-                        outcome = Entry::Done;
-                    } else {
-                        message = renameFailedMessage;
-                        nextAllowed = false;
-                    }
+                    nextAllowed = false;
                 }
             }
         }
@@ -286,6 +267,51 @@ void Renamer::downloadFinished(const QNetworkReply *reply, const QByteArray &byt
     emit finished(entry, request);
     if (queueEmpty)
         emit allFinished();
+}
+
+bool Renamer::renameFile(const EntryPtr &entry, const QString &baseName, QString &message)
+{
+    const QFileInfo fileInfo = entry->fileInfo();
+    const QDir folder = fileInfo.absoluteDir();
+    const QString suffix = fileInfo.suffix();
+    // No look before the leap: another process may take a name between a
+    // look and the rename. The rename itself refuses any name that is taken
+    // (by a file, a folder or a link, dangling or not), and the next number
+    // is tried.
+    FileRename::Result result = FileRename::TargetExists;
+    QString candidate;
+    QString error;
+    int n = 0;
+    for (; n <= maxDuplicateNumber; ++n) {
+        candidate = baseName;
+        if (n > 0)
+            candidate += QStringLiteral(" (%1)").arg(n);
+        if (!suffix.isEmpty())
+            candidate += QLatin1Char('.') + suffix;
+        result = FileRename::renameNoReplace(fileInfo.absoluteFilePath(),
+                                             folder.filePath(candidate), &error);
+        if (result != FileRename::TargetExists)
+            break;
+    }
+    entry->setNewName(candidate);
+    switch (result) {
+    case FileRename::Renamed:
+        if (n > 0)
+            message += duplicateNote;
+        qDebug().noquote() << fileInfo.fileName() + QStringLiteral(" -> ") + candidate;
+        return true;
+    case FileRename::SourceMissing:
+        message = sourceMissingMessage;
+        return false;
+    default:
+        qDebug().noquote() << QStringLiteral("%1 {error: %2 -> %3: %4}")
+                                  .arg(QLatin1String(Q_FUNC_INFO), fileInfo.fileName(), candidate,
+                                       result == FileRename::TargetExists
+                                           ? QStringLiteral("every numbered name is taken")
+                                           : error);
+        message = renameFailedMessage;
+        return false;
+    }
 }
 
 } // namespace zorv

@@ -60,6 +60,10 @@ private slots:
 
 private:
     void startRequest(const EntryPtr &entry);
+    // Renames the entry's file to the base name, numbered " (n)" while the
+    // name is taken, with its old extension. Adds the notes to message, or
+    // puts the failure there and returns false.
+    bool renameFile(const EntryPtr &entry, const QString &baseName, QString &message);
 
     int transferTimeoutMs = DefaultTransferTimeoutMs;
     bool abortRequested = false;
