@@ -39,9 +39,9 @@ const QString description = QStringLiteral(
     "none given, 255 (-1) no plug-in could be loaded.\n"
     "\n"
     "Options are read from \"option.xml\" in the working directory (never written\n"
-    "in batch mode); plug-ins come from its \"plugins\" folder, else from the one\n"
-    "beside the program, else from the installed one. Pages are fetched through\n"
-    "the proxy named by http_proxy, if any.");
+    "in batch mode); plug-ins come from the \"plugins\" folder beside the program,\n"
+    "the installed one and ~/.local/share/zorv/plugins, never from the working\n"
+    "directory. Pages are fetched through the proxy named by http_proxy, if any.");
 
 } // namespace
 
@@ -124,17 +124,26 @@ bool BatchRunner::parse(const QStringList &arguments)
     return true;
 }
 
-int BatchRunner::pluginsFailed(const QString &pluginFolder)
+int BatchRunner::pluginsFailed(const QStringList &pluginFolders)
 {
     writeError(QStringLiteral("%1: no store plug-in could be loaded from %2 (--verbose tells why)")
-                   .arg(programName, pluginFolder));
+                   .arg(programName, pluginFolders.join(QLatin1String(", "))));
     exitCode_ = PluginsFailed;
     return exitCode_;
 }
 
+void BatchRunner::skipUndecodable(const QStringList &names)
+{
+    for (const QString &name : names) {
+        writeError(QStringLiteral("%1: file name not valid in the system's encoding, skipped: %2")
+                       .arg(programName, name));
+        ++skipped;
+    }
+}
+
 int BatchRunner::run()
 {
-    if (fileArguments.isEmpty()) {
+    if (fileArguments.isEmpty() && skipped == 0) {
         writeError(QStringLiteral("%1: no file given (see %1 --help)").arg(programName));
         exitCode_ = NothingRecognised;
         return exitCode_;
