@@ -12,63 +12,44 @@
 
 using namespace zorv;
 
-namespace {
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
-}
-
-// Each test runs in a fresh working directory: the option file is relative.
-class WorkingDirectory
-{
-public:
-    WorkingDirectory()
-        : previous(QDir::currentPath())
-    {
-        QDir::setCurrent(dir.path());
-    }
-    ~WorkingDirectory() { QDir::setCurrent(previous); }
-    QString path(const QString &name) const { return dir.filePath(name); }
-
-private:
-    QTemporaryDir dir;
-    QString previous;
-};
-
-} // namespace
-
 class TestOption : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir dir; // the working directory, where the option file is
+    const QString path = QStringLiteral("option.xml");
+    static QByteArray readFile(const QString &name)
+    {
+        QFile file(name);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
+    }
+
 private slots:
+    void initTestCase() { QVERIFY(QDir::setCurrent(dir.path())); }
+    void init()
+    {
+        QFile::remove(path);
+        QFile::remove(path + ".new");
+    }
+
     // Read loosely; what was read is written and read back alike.
     void readAndRoundTrip_data()
     {
         QTest::addColumn<QString>("xml");
         QTest::addColumn<QString>("expected"); // changes from the defaults
-        QTest::addRow("children in any order, also inside unknown ones")
+        QTest::addRow("any order, also inside unknown elements, non-numbers read as 0")
             << "<option><rename_option><age_enabled>0</age_enabled><colour><id_enabled>0"
-               "</id_enabled></colour><orders><order>0</order></orders><space_size>3</space_size>"
-               "</rename_option></option>"
-            << "off=id,age space=3 order=id,title,id,age,date";
-        QTest::addRow("non-numeric text reads as 0")
-            << "<option><rename_option><space_size>many</space_size><id_enabled>yes</id_enabled>"
-               "<orders><order>x</order><order>7</order></orders></rename_option></option>"
-            << "space=0 off=id order=id,7,id,age,date";
+               "</id_enabled></colour><orders><order>x</order><order>7</order></orders>"
+               "<space_size>many</space_size></rename_option></option>"
+            << "off=id,age space=0 order=id,7,id,age,date";
         QTest::addRow("markup and japanese delimiters")
             << "<option><rename_option><begin_delimiter>&lt;【</begin_delimiter><end_delimiter>"
                "]]&gt;</end_delimiter></rename_option></option>"
             << "begin=<【 end=]]>";
-        // The record keeps what the file says; names are capped where built.
         QTest::addRow("huge space size kept as read")
             << "<option><rename_option><space_size>2147483647</space_size></rename_option>"
                "</option>"
             << "space=2147483647";
-        QTest::addRow("option without rename_option") << "<option><x/></option>"
-                                                      << "";
     }
 
     void readAndRoundTrip()
@@ -80,7 +61,6 @@ private slots:
         const QSharedPointer<Option> option = Option::read(reader);
         QVERIFY(option && option->renameOption());
         QCOMPARE(OptionText::describe(*option->renameOption()), wanted);
-        WorkingDirectory cwd;
         Option::saveToFile(option);
         QCOMPARE(OptionText::describe(*Option::loadFromFile()->renameOption()), wanted);
     }
@@ -97,7 +77,6 @@ private slots:
                           "</option>")
             << false;
         QTest::addRow("no file") << QByteArray("(none)") << false;
-        QTest::addRow("empty file") << QByteArray() << false;
         QTest::addRow("one wrong closing tag")
             << QByteArray("<option><rename_option><space_size>1</spase_size><id_enabled>0"
                           "</id_enabled></rename_option></option>")
@@ -111,8 +90,6 @@ private slots:
     {
         QFETCH(QByteArray, content);
         QFETCH(bool, kept);
-        WorkingDirectory cwd;
-        const QString path = cwd.path(QStringLiteral("option.xml"));
         QFile file(path);
         if (content != "(none)")
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
@@ -122,31 +99,28 @@ private slots:
         const QByteArray defaults = readFile(TestPaths::dataFile("option/default.xml"));
         QCOMPARE(readFile(path), kept ? content : defaults);
         QCOMPARE(readFile(path + ".new"), kept ? defaults : QByteArray("(none)"));
-        QCOMPARE(log.matching(QStringLiteral("could not be read whole")).size(), kept ? 1 : 0);
-        QCOMPARE(log.matching(QStringLiteral("options saved to ") + path + ".new").size(),
-                 kept ? 1 : 0);
+        QCOMPARE(
+            log.matching(QStringLiteral("options saved to ") + dir.filePath(path) + ".new").size(),
+            kept ? 1 : 0);
     }
 
     void failedSaveKeepsThePreviousFile()
     {
-        WorkingDirectory cwd;
-        const QString path = cwd.path(QStringLiteral("option.xml"));
         Option::saveToFile(Option::createDefault());
         const QByteArray before = readFile(path);
         QSharedPointer<Option> option = Option::createDefault();
         option->storeRenameOption(OptionText::parse("space=2"));
         // Let every write beyond a few bytes fail, as on a full disk.
-        struct rlimit saved;
+        struct rlimit saved, tiny;
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-        struct rlimit tiny = saved;
-        tiny.rlim_cur = 32;
+        tiny = {32, saved.rlim_max};
         const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &tiny), 0);
         Option::saveToFile(option);
         setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, oldHandler);
         QCOMPARE(readFile(path), before);
-        QCOMPARE(QDir(cwd.path(QString())).entryList(QDir::Files), QStringList{"option.xml"});
+        QCOMPARE(QDir().entryList(QDir::Files), QStringList{"option.xml"});
     }
 };
 

@@ -6,32 +6,28 @@
 
 using zorv::FileRename;
 
-namespace {
-
-// Every entry of the folder, links not followed: a file by its content, a
-// folder as "dir", a link by where it points.
-QMap<QString, QString> entries(const QString &path)
-{
-    QMap<QString, QString> found;
-    const QFileInfoList list =
-        QDir(path).entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
-    for (const QFileInfo &info : list) {
-        QFile file(info.absoluteFilePath());
-        if (info.isSymLink())
-            found.insert(info.fileName(), QStringLiteral("-> ") + info.symLinkTarget());
-        else if (info.isDir())
-            found.insert(info.fileName(), QStringLiteral("dir"));
-        else if (file.open(QIODevice::ReadOnly))
-            found.insert(info.fileName(), QString::fromUtf8(file.readAll()));
-    }
-    return found;
-}
-
-} // namespace
-
 class TestFileRename : public QObject
 {
     Q_OBJECT
+
+    // Every entry of the folder, links not followed: a file by its content, a
+    // folder as "dir", a link by where it points.
+    static QMap<QString, QString> entries(const QString &path)
+    {
+        QMap<QString, QString> found;
+        const QFileInfoList list =
+            QDir(path).entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+        for (const QFileInfo &info : list) {
+            QFile file(info.absoluteFilePath());
+            if (info.isSymLink())
+                found.insert(info.fileName(), QStringLiteral("-> ") + info.symLinkTarget());
+            else if (info.isDir())
+                found.insert(info.fileName(), QStringLiteral("dir"));
+            else if (file.open(QIODevice::ReadOnly))
+                found.insert(info.fileName(), QString::fromUtf8(file.readAll()));
+        }
+        return found;
+    }
 
 private slots:
     void renameNoReplace_data()
@@ -51,19 +47,18 @@ private slots:
     {
         QFETCH(QString, target);
         QFETCH(int, result);
-        QTemporaryDir dir;
-        QTemporaryDir outside;
+        QTemporaryDir dir, outside;
         const QString from = dir.filePath(QStringLiteral("RJ100207.zip"));
         const QString to = dir.filePath(target == "no folder" ? "none/new.zip" : "new.zip");
         const QString pointee = outside.filePath(QStringLiteral("stolen.zip"));
-        QFile source(from);
-        QFile other(to);
+        const auto write = [](const QString &path, const QByteArray &content) {
+            QFile file(path);
+            return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+        };
         if (target != QLatin1String("no source"))
-            QVERIFY(source.open(QIODevice::WriteOnly) && source.write("product") == 7);
+            QVERIFY(write(from, "product"));
         if (target == QLatin1String("file"))
-            QVERIFY(other.open(QIODevice::WriteOnly) && other.write("the other file") == 14);
-        source.close();
-        other.close();
+            QVERIFY(write(to, "the other file"));
         if (target == QLatin1String("folder"))
             QVERIFY(QDir().mkdir(to));
         if (target == QLatin1String("dangling"))
@@ -80,21 +75,11 @@ private slots:
         QCOMPARE(error.isEmpty(), result != FileRename::Failed);
     }
 
-    void survivesDecoding_data()
-    {
-        QTest::addColumn<QByteArray>("name");
-        QTest::addColumn<bool>("survives");
-        QTest::addRow("ascii") << QByteArray("/tmp/RJ100207.zip") << true;
-        QTest::addRow("utf-8") << QStringLiteral("/tmp/作品.zip").toUtf8() << true;
-        QTest::addRow("invalid bytes") << QByteArray("/tmp/RJ100207\xff\xfe.zip") << false;
-    }
-
     void survivesDecoding()
     {
-        QFETCH(QByteArray, name);
-        QFETCH(bool, survives);
         QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
-        QCOMPARE(FileRename::survivesDecoding(name), survives);
+        QVERIFY(FileRename::survivesDecoding(QStringLiteral("/tmp/作品 RJ100207.zip").toUtf8()));
+        QVERIFY(!FileRename::survivesDecoding(QByteArray("/tmp/RJ100207\xff\xfe.zip")));
     }
 };
 
