@@ -31,7 +31,8 @@ const QString description = QStringLiteral(
     "Without --batch the window opens with the files in its list. With --batch the\n"
     "files are renamed without a window: one line per file as it finishes (state,\n"
     "old name, new name, comment; tab-separated; tabs, line breaks and backslashes\n"
-    "inside them written as \\t, \\n and \\\\), then the line\n"
+    "inside them written as \\t, \\n and \\\\, other controls and invisible\n"
+    "characters as \\xNN or \\uNNNN), then the line\n"
     "\"done: N, failed: N, skipped: N\". Skipped files are missing or were recognised\n"
     "by no plug-in; they are named on the error stream.\n"
     "\n"
@@ -275,8 +276,14 @@ QString BatchRunner::escaped(const QString &text)
             result += QLatin1String("\\r");
             break;
         default:
-            if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            // Also the C1 controls, the line and paragraph separators and the
+            // invisible format characters (a right-to-left override makes a
+            // name read backwards on a terminal).
+            if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F))
                 result += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+            else if (c.unicode() == 0x2028 || c.unicode() == 0x2029 ||
+                     c.category() == QChar::Other_Format)
+                result += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
             else
                 result += c;
         }
