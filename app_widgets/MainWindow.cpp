@@ -266,6 +266,10 @@ void MainWindow::onDropped(const QMimeData *mimeData)
             qDebug().noquote() << QStringLiteral("%1 {file name not valid in the system's "
                                                  "encoding, skipped: %2}")
                                       .arg(QLatin1String(Q_FUNC_INFO), url.toLocalFile());
+            statusBar()->showMessage(
+                QStringLiteral("ファイル名の文字コードが不正なので飛ばしました: %1")
+                    .arg(url.toLocalFile()),
+                10000);
             continue;
         }
         const QFileInfo file(url.toLocalFile());
