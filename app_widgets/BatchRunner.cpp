@@ -32,7 +32,8 @@ const QString description = QStringLiteral(
     "Without --batch the window opens with the files in its list. With --batch the\n"
     "files are renamed without a window: one line per file as it finishes (state,\n"
     "old name, new name, comment; tab-separated; tabs, line breaks and backslashes\n"
-    "inside them written as \\t, \\n and \\\\), then the line\n"
+    "inside them written as \\t, \\n and \\\\, other controls and invisible\n"
+    "characters as \\xNN or \\uNNNN), then the line\n"
     "\"done: N, failed: N, skipped: N\". Skipped files are missing, were recognised\n"
     "by no plug-in or were given twice; they are named on the error stream. A file\n"
     "that bears its new name already is left as it is and counted as done.\n"
@@ -41,9 +42,9 @@ const QString description = QStringLiteral(
     "none given, 255 (-1) no plug-in could be loaded.\n"
     "\n"
     "Options are read from \"option.xml\" in the working directory (never written\n"
-    "in batch mode); plug-ins come from its \"plugins\" folder, else from the one\n"
-    "beside the program, else from the installed one. Pages are fetched through\n"
-    "the proxy named by http_proxy, if any.");
+    "in batch mode); plug-ins come from the \"plugins\" folder beside the program,\n"
+    "the installed one and ~/.local/share/zorv/plugins, never from the working\n"
+    "directory. Pages are fetched through the proxy named by http_proxy, if any.");
 
 } // namespace
 
@@ -126,17 +127,26 @@ bool BatchRunner::parse(const QStringList &arguments)
     return true;
 }
 
-int BatchRunner::pluginsFailed(const QString &pluginFolder)
+int BatchRunner::pluginsFailed(const QStringList &pluginFolders)
 {
     writeError(QStringLiteral("%1: no store plug-in could be loaded from %2 (--verbose tells why)")
-                   .arg(programName, pluginFolder));
+                   .arg(programName, pluginFolders.join(QLatin1String(", "))));
     exitCode_ = PluginsFailed;
     return exitCode_;
 }
 
+void BatchRunner::skipUndecodable(const QStringList &names)
+{
+    for (const QString &name : names) {
+        writeError(QStringLiteral("%1: file name not valid in the system's encoding, skipped: %2")
+                       .arg(programName, name));
+        ++skipped;
+    }
+}
+
 int BatchRunner::run()
 {
-    if (fileArguments.isEmpty()) {
+    if (fileArguments.isEmpty() && skipped == 0) {
         writeError(QStringLiteral("%1: no file given (see %1 --help)").arg(programName));
         exitCode_ = NothingRecognised;
         return exitCode_;
@@ -276,8 +286,14 @@ QString BatchRunner::escaped(const QString &text)
             result += QLatin1String("\\r");
             break;
         default:
-            if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            // Also the C1 controls, the line and paragraph separators and the
+            // invisible format characters (a right-to-left override makes a
+            // name read backwards on a terminal).
+            if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F))
                 result += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+            else if (c.unicode() == 0x2028 || c.unicode() == 0x2029 ||
+                     c.category() == QChar::Other_Format)
+                result += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
             else
                 result += c;
         }

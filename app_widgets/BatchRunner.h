@@ -50,7 +50,11 @@ public:
     int exitCode() const { return exitCode_; }
 
     // Says on the error stream why nothing can run and returns PluginsFailed.
-    int pluginsFailed(const QString &pluginFolder);
+    int pluginsFailed(const QStringList &pluginFolders);
+
+    // Says on the error stream that these arguments name files the program
+    // cannot address faithfully, and counts them as skipped.
+    void skipUndecodable(const QStringList &names);
 
     // Renames the files given on the command line through the loaded
     // plug-ins and returns the exit code. Runs its own event loop.

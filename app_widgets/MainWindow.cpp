@@ -7,6 +7,7 @@
 #include "PluginDialog.h"
 #include "plugin/PluginInterface.h"
 #include "renamer/Renamer.h"
+#include "utility/FileRename.h"
 
 #include <QAction>
 #include <QBrush>
@@ -257,6 +258,20 @@ void MainWindow::onDropped(const QMimeData *mimeData)
     for (const QUrl &url : urls) {
         if (!url.isLocalFile())
             continue;
+        // The name's bytes as the file manager sent them: a name invalid in
+        // the locale's encoding would decode to another file's name or none.
+        const QByteArray bytes =
+            QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+        if (!FileRename::survivesDecoding(bytes)) {
+            qDebug().noquote() << QStringLiteral("%1 {file name not valid in the system's "
+                                                 "encoding, skipped: %2}")
+                                      .arg(QLatin1String(Q_FUNC_INFO), url.toLocalFile());
+            statusBar()->showMessage(
+                QStringLiteral("ファイル名の文字コードが不正なので飛ばしました: %1")
+                    .arg(url.toLocalFile()),
+                10000);
+            continue;
+        }
         const QFileInfo file(url.toLocalFile());
         if (file.exists())
             files.append(file);

@@ -11,23 +11,7 @@ QString PluginFolder::folderName()
     return QStringLiteral("plugins");
 }
 
-QString PluginFolder::choose(const QDir &workingDirectory, const QStringList &fallbacks)
-{
-    QString chosen = workingDirectory.absoluteFilePath(folderName());
-    if (!QFileInfo(chosen).isDir()) {
-        for (const QString &fallback : fallbacks) {
-            if (QFileInfo(fallback).isDir()) {
-                chosen = QDir::cleanPath(QDir(fallback).absolutePath());
-                break;
-            }
-        }
-    }
-    qDebug().noquote() << QStringLiteral("%1 {plugin folder: %2}")
-                              .arg(QLatin1String(Q_FUNC_INFO), QDir::toNativeSeparators(chosen));
-    return chosen;
-}
-
-QStringList PluginFolder::fallbacks(const QString &executableDirectory)
+QStringList PluginFolder::folders(const QString &executableDirectory)
 {
     QStringList folders;
     if (!executableDirectory.isEmpty()) {
@@ -37,8 +21,23 @@ QStringList PluginFolder::fallbacks(const QString &executableDirectory)
             QDir::cleanPath(beside.absoluteFilePath(QStringLiteral(ZORV_PLUGINDIR_FROM_BINDIR))));
     }
     folders.append(QStringLiteral(ZORV_INSTALLED_PLUGINDIR));
+    const QString user = userFolder();
+    if (!user.isEmpty())
+        folders.append(user);
     folders.removeDuplicates();
+    for (const QString &folder : qAsConst(folders))
+        qDebug().noquote() << QStringLiteral("%1 {plugin folder: %2}")
+                                  .arg(QLatin1String(Q_FUNC_INFO),
+                                       QDir::toNativeSeparators(folder));
     return folders;
+}
+
+QString PluginFolder::userFolder()
+{
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    if (data.isEmpty())
+        return QString();
+    return QDir(data).absoluteFilePath(folderName());
 }
 
 QString PluginFolder::executableDirectory(const char *argv0)

@@ -6,24 +6,24 @@
 
 namespace zorv {
 
-// Where the program looks for its store plug-ins. The working directory's
-// "plugins" folder comes first; a program started from a desktop launcher
-// runs in the home folder, which has none, so only then do the folder beside
-// the executable and the installed plug-in folder get their turn.
+// Where the program looks for its store plug-ins: only where the user
+// installed them, never the working directory (starting the program in a
+// downloads folder must not run a library that happens to lie there).
 class PluginFolder
 {
 public:
     static QString folderName();
 
-    // The folder to load from: the working directory's "plugins" folder when
-    // it exists, else the first existing fallback, else the working
-    // directory's "plugins" again (whose absence the loader then reports).
-    static QString choose(const QDir &workingDirectory, const QStringList &fallbacks);
+    // The folders to load from, in order: beside the executable (a build
+    // tree), the installed folder relative to the executable (a relocated
+    // install), the installed folder as configured at build time, and the
+    // user's own under the application's data location. Folders that do not
+    // exist are left in; the loader skips them. Logs the list.
+    static QStringList folders(const QString &executableDirectory);
 
-    // The fallbacks in the order tried: beside the executable, the installed
-    // folder relative to the executable (a relocated install), and the
-    // installed folder as configured at build time.
-    static QStringList fallbacks(const QString &executableDirectory);
+    // The user's own plug-in folder: "plugins" in the application's local
+    // data location (the application name must be set first).
+    static QString userFolder();
 
     // The folder of the running executable, found without an application
     // object (the plug-ins are loaded before one exists).

@@ -3,6 +3,7 @@
 #include "MainWindow.h"
 #include "PluginFolder.h"
 #include "plugin/PluginManager.h"
+#include "utility/FileRename.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -12,6 +13,7 @@
 #include <QSharedMemory>
 
 using zorv::BatchRunner;
+using zorv::FileRename;
 using zorv::FormFont;
 using zorv::MainWindow;
 using zorv::PluginFolder;
@@ -49,6 +51,25 @@ void applyAutomationHooks(MainWindow *window)
     window->setCloseWhenIdle(qEnvironmentVariable("ZORV_SNAPSHOT"));
 }
 
+// Takes out the arguments whose bytes do not survive decoding (invalid in the
+// locale's encoding): the decoded name would stand for another file or none.
+// Needs the application object (it sets up the locale's encoding), which
+// reads its arguments from argv anew each time.
+QStringList takeUndecodableArguments(int &argc, char **argv)
+{
+    QStringList taken;
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        if (FileRename::survivesDecoding(QByteArray(argv[i])))
+            argv[kept++] = argv[i];
+        else
+            taken.append(QString::fromLocal8Bit(argv[i]));
+    }
+    argc = kept;
+    argv[argc] = nullptr;
+    return taken;
+}
+
 void shutDown(MainWindow *window)
 {
     if (!window)
@@ -64,6 +85,12 @@ int runWindow(int &argc, char **argv)
     int exitCode = -1;
     try {
         QApplication application(argc, argv);
+        const QStringList undecodable = takeUndecodableArguments(argc, argv);
+        for (const QString &name : undecodable)
+            qDebug().noquote() << QStringLiteral(
+                                      "%1 {file name not valid in the system's encoding, "
+                                      "skipped: %2}")
+                                      .arg(QLatin1String(Q_FUNC_INFO), name);
         MainWindow *window = nullptr;
         try {
             QApplication::setWindowIcon(QIcon::fromTheme(iconName, QIcon(iconPath)));
@@ -84,12 +111,10 @@ int runWindow(int &argc, char **argv)
     return exitCode;
 }
 
-// The working directory's "plugins" folder first, then the fallbacks; the
-// window and the batch mode load from the same place.
-QString choosePluginFolder(const char *argv0)
+// The window and the batch mode load from the same folders.
+QStringList pluginFolders(const char *argv0)
 {
-    return PluginFolder::choose(QDir::current(),
-                                PluginFolder::fallbacks(PluginFolder::executableDirectory(argv0)));
+    return PluginFolder::folders(PluginFolder::executableDirectory(argv0));
 }
 
 // "zorv --batch FILE...", "--help" and "--version": no window and no
@@ -99,12 +124,14 @@ int runBatch(int &argc, char **argv)
     try {
         QCoreApplication application(argc, argv);
         BatchRunner runner;
+        const QStringList undecodable = takeUndecodableArguments(argc, argv);
         if (!runner.parse(QCoreApplication::arguments()))
             return runner.exitCode();
         PluginManager pluginManager;
-        const QString pluginFolder = choosePluginFolder(argv[0]);
-        if (!pluginManager.load(pluginFolder))
-            return runner.pluginsFailed(pluginFolder);
+        const QStringList folders = pluginFolders(argv[0]);
+        if (!pluginManager.load(folders))
+            return runner.pluginsFailed(folders);
+        runner.skipUndecodable(undecodable);
         return runner.run();
     } catch (...) {
         return -1;
@@ -115,6 +142,8 @@ int runBatch(int &argc, char **argv)
 
 int main(int argc, char *argv[])
 {
+    // Before anything asks for the user's folders: ~/.local/share/zorv.
+    QCoreApplication::setApplicationName(QStringLiteral("zorv"));
     if (BatchRunner::isRequested(argc, argv))
         return runBatch(argc, argv);
 
@@ -129,7 +158,7 @@ int main(int argc, char *argv[])
     }
 
     PluginManager pluginManager;
-    if (!pluginManager.load(choosePluginFolder(argv[0])))
+    if (!pluginManager.load(pluginFolders(argv[0])))
         return -1;
 
     return runWindow(argc, argv);

@@ -25,7 +25,8 @@ const QString rj100002Name =
 enum Plugins {
     StorePlugin,   // "plugins" in the working directory holds the store plug-in
     BesideProgram, // no "plugins" there: the one beside the program is used
-    EmptyFolder    // an empty "plugins" there: nothing can be loaded
+    EmptyFolder    // the store plug-in only there, and a copy of the program with
+                   // nothing beside it: nothing can be loaded
 };
 
 QString line(const QString &state, const QString &oldName, const QString &newName,
@@ -100,8 +101,7 @@ void TestBatch::init()
 QString TestBatch::prepare(const QTemporaryDir &dir, Plugins plugins, const QStringList &files)
 {
     const QDir work(dir.path());
-    if (!dir.isValid() || (plugins == StorePlugin && !ProcessRun::addStorePlugin(dir.path())) ||
-        (plugins == EmptyFolder && !work.mkdir(QStringLiteral("plugins"))))
+    if (!dir.isValid() || (plugins != BesideProgram && !ProcessRun::addStorePlugin(dir.path())))
         return QString();
     for (const QString &name : files) {
         if (!ProcessRun::touch(work.filePath(name)))
@@ -232,7 +232,15 @@ void TestBatch::results()
         optionFile.close();
     }
 
-    const Result result = ProcessRun::run(work, arguments, ProcessRun::Batch, shop.proxyUrl());
+    QTemporaryDir bin;
+    QString executable = ProcessRun::program();
+    if (plugins == EmptyFolder) {
+        executable = QDir(bin.path()).filePath(QStringLiteral("zorv"));
+        QVERIFY(QFile::copy(ProcessRun::program(), executable));
+        QVERIFY(QFile::setPermissions(executable, QFile::permissions(ProcessRun::program())));
+    }
+    const Result result =
+        ProcessRun::run(work, arguments, ProcessRun::Batch, shop.proxyUrl(), executable);
     QVERIFY2(result.exited(), qPrintable(result.log));
     QVERIFY2(result.output.isEmpty() || result.output.endsWith(QLatin1Char('\n')),
              qPrintable(result.output));

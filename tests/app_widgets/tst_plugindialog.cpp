@@ -31,7 +31,7 @@ public:
         for (const QString &file : files)
             QFile::copy(source.filePath(file), target.filePath(file));
         QDir::setCurrent(dir.path());
-        loaded = manager.load() ? manager.plugins().size() : 0;
+        loaded = manager.load(target.absolutePath()) ? manager.plugins().size() : 0;
     }
     ~LoadedPlugins() { QDir::setCurrent(previous); }
 

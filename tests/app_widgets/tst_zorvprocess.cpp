@@ -81,7 +81,7 @@ void TestZorvProcess::commandLineFilesAreRenamed()
 void TestZorvProcess::withoutPluginNoWindowAndMinusOne_data()
 {
     QTest::addColumn<bool>("besideProgram");
-    QTest::newRow("empty plugins folder in the working directory") << false;
+    QTest::newRow("a plug-in only in the working directory") << false;
     QTest::newRow("no plugins folder anywhere") << true;
 }
 
@@ -90,19 +90,17 @@ void TestZorvProcess::withoutPluginNoWindowAndMinusOne()
     QFETCH(bool, besideProgram);
     const QString tag = besideProgram ? QStringLiteral("nowhere") : QStringLiteral("empty");
     const QString work = folder(tag + QStringLiteral("-work"), false);
-    QString executable = ProcessRun::program();
-    if (besideProgram) {
-        // A copy of the program with nothing beside it, started in a folder
-        // without plug-ins; the installed folder must not exist either.
-        if (QFileInfo(QStringLiteral(ZORV_INSTALL_FULL_PLUGINDIR)).isDir())
-            QSKIP("a plug-in folder is installed on this machine");
-        executable =
-            QDir(folder(tag + QStringLiteral("-bin"), false)).filePath(QStringLiteral("zorv"));
-        QVERIFY(QFile::copy(ProcessRun::program(), executable));
-        QVERIFY(QFile::setPermissions(executable, QFile::permissions(ProcessRun::program())));
-    } else {
-        QVERIFY(QDir(work).mkpath(QStringLiteral("plugins")));
-    }
+    // A copy of the program with nothing beside it; the installed folder
+    // must not exist either. A plug-in in the working directory is no
+    // installed one.
+    if (QFileInfo(QStringLiteral(ZORV_INSTALL_FULL_PLUGINDIR)).isDir())
+        QSKIP("a plug-in folder is installed on this machine");
+    const QString executable =
+        QDir(folder(tag + QStringLiteral("-bin"), false)).filePath(QStringLiteral("zorv"));
+    QVERIFY(QFile::copy(ProcessRun::program(), executable));
+    QVERIFY(QFile::setPermissions(executable, QFile::permissions(ProcessRun::program())));
+    if (!besideProgram)
+        QVERIFY(ProcessRun::addStorePlugin(work));
     const QString file = QDir(work).filePath(QStringLiteral("RJ100001.zip"));
     QVERIFY(ProcessRun::touch(file));
 

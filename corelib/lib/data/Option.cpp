@@ -84,12 +84,35 @@ QSharedPointer<Option> Option::loadFromFile()
 {
     QSharedPointer<Option> option;
     QFile file(QFileInfo(optionFileName).absoluteFilePath());
-    if (file.exists() && file.open(QIODevice::ReadOnly)) {
-        QXmlStreamReader reader(&file);
-        option = read(reader);
+    bool whole = true;
+    QString problem;
+    if (file.exists() && file.size() > 0) {
+        whole = false;
+        if (file.open(QIODevice::ReadOnly)) {
+            QXmlStreamReader reader(&file);
+            option = read(reader);
+            // A typo anywhere, also after the options, means the file says
+            // more than was read.
+            while (!reader.atEnd() && !reader.hasError())
+                reader.readNext();
+            whole = option && !reader.hasError();
+            problem = reader.hasError() ? QStringLiteral("%1 at line %2")
+                                              .arg(reader.errorString())
+                                              .arg(reader.lineNumber())
+                                        : QStringLiteral("no options in it");
+        } else {
+            problem = file.errorString();
+        }
     }
     if (!option)
         option = createDefault();
+    if (!whole) {
+        option->fileReadWhole = false;
+        qDebug().noquote() << QStringLiteral(
+                                  "%1 {error:%2 could not be read whole (%3); it is kept "
+                                  "as it is and never overwritten}")
+                                  .arg(QLatin1String(Q_FUNC_INFO), file.fileName(), problem);
+    }
     return option;
 }
 
@@ -106,10 +129,18 @@ void Option::saveToFile(const QSharedPointer<Option> &option)
         write(writer, snapshot);
         writer.writeEndDocument();
     }
+    // A file that could not be read whole still holds the user's settings
+    // (a typo drops everything after it): the running options go beside it.
+    QString path = QFileInfo(optionFileName).absoluteFilePath();
+    if (!option->fileReadWhole) {
+        path += QStringLiteral(".new");
+        qDebug().noquote() << QStringLiteral("%1 {option file kept, options saved to %2}")
+                                  .arg(QLatin1String(Q_FUNC_INFO), path);
+    }
     // Written beside the old file and renamed over it only when every byte
     // is on disk, so a failed save (a full disk, say) leaves the user's
     // previous settings intact. Unbuffered, so a short write shows at once.
-    QSaveFile file(QFileInfo(optionFileName).absoluteFilePath());
+    QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return;
     if (file.write(document) != document.size() || !file.flush()) {

@@ -31,11 +31,15 @@ public:
     static QSharedPointer<Option> createDefault();
     static QSharedPointer<Option> read(QXmlStreamReader &reader);
     static void write(QXmlStreamWriter &writer, const QSharedPointer<Option> &option);
+    // Defaults when the file is missing or unreadable. A file that exists
+    // but could not be read whole is marked so that saveToFile never
+    // overwrites it: it writes "option.xml.new" beside it instead.
     static QSharedPointer<Option> loadFromFile();
     static void saveToFile(const QSharedPointer<Option> &option);
 
 private:
     QSharedPointer<RenameOption> renameOption_;
+    bool fileReadWhole = true;
     mutable QMutex mutex;
 };
 

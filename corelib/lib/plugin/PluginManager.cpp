@@ -28,36 +28,39 @@ QString PluginManager::libraryPattern()
 #endif
 }
 
-QString PluginManager::defaultDirectory()
-{
-    return QStringLiteral("plugins");
-}
-
-bool PluginManager::load()
-{
-    return loadFrom(defaultDirectory(), Q_FUNC_INFO);
-}
-
 bool PluginManager::load(const QString &directory)
 {
-    return loadFrom(directory, Q_FUNC_INFO);
+    return loadFrom(QStringList(directory), Q_FUNC_INFO);
 }
 
-bool PluginManager::loadFrom(const QString &directory, const char *signature)
+bool PluginManager::load(const QStringList &directories)
+{
+    return loadFrom(directories, Q_FUNC_INFO);
+}
+
+bool PluginManager::loadFrom(const QStringList &directories, const char *signature)
 {
     QMutexLocker lock(&mutex);
     if (loaded)
         return true;
 
-    bool result = false;
-    try {
+    // One broken or foreign library costs only itself. A library of the
+    // same file name as one already loaded from an earlier folder (an
+    // installed copy beside a newer build, say) is not loaded twice.
+    QStringList loadedNames;
+    for (const QString &directory : directories) {
+        // A relative folder would depend on the working directory.
         const QDir dir(directory);
-        if (dir.exists()) {
-            const QStringList names =
-                dir.entryList(QStringList(libraryPattern()), QDir::NoFilter, QDir::Unsorted);
-            for (const QString &name : names) {
-                // The loader is not unloaded: the plug-in object lives until
-                // the process ends.
+        if (directory.isEmpty() || dir.isRelative() || !dir.exists())
+            continue;
+        const QStringList names =
+            dir.entryList(QStringList(libraryPattern()), QDir::NoFilter, QDir::Name);
+        for (const QString &name : names) {
+            if (loadedNames.contains(name))
+                continue;
+            try {
+                // The loader is not unloaded: the plug-in object lives
+                // until the process ends.
                 QPluginLoader loader(dir.absoluteFilePath(name));
                 QObject *instance = loader.instance();
                 if (!instance)
@@ -66,21 +69,22 @@ bool PluginManager::loadFrom(const QString &directory, const char *signature)
                 if (!plugin)
                     throw QStringLiteral("plugin cast failed. #%1").arg(name);
                 loadedPlugins.append(plugin);
+                loadedNames.append(name);
                 qDebug().noquote() << QStringLiteral("%1 {plugin loaded. #%2}")
                                           .arg(QLatin1String(signature), name);
+            } catch (const QString &error) {
+                qDebug().noquote()
+                    << QStringLiteral("%1 {error: %2}").arg(QLatin1String(signature), error);
             }
         }
-        if (loadedPlugins.isEmpty()) {
-            qDebug().noquote() << QStringLiteral("%1 {no error, but not exists plugins.}")
-                                      .arg(QLatin1String(signature));
-        } else {
-            loaded = true;
-            result = true;
-        }
-    } catch (const QString &error) {
-        qDebug().noquote() << QStringLiteral("%1 {error: %2}").arg(QLatin1String(signature), error);
     }
-    return result;
+    if (loadedPlugins.isEmpty()) {
+        qDebug().noquote() << QStringLiteral("%1 {no error, but not exists plugins.}")
+                                  .arg(QLatin1String(signature));
+        return false;
+    }
+    loaded = true;
+    return true;
 }
 
 QList<PluginInterface *> PluginManager::plugins() const

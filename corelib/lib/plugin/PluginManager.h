@@ -17,23 +17,21 @@ public:
     PluginManager();
     ~PluginManager() override;
 
-    // Loads every plug-in of the "plugins" folder of the working directory
-    // once; true when at least one loaded.
-    bool load();
-    // The same from a given folder (a program started from a desktop launcher
-    // has no "plugins" folder in its working directory).
+    // Loads every plug-in of the folders, in their order, once; true when
+    // at least one loaded. A library that does not load is logged and
+    // skipped. The caller names the folders: code is loaded only from where
+    // the user installed it, never from the working directory.
+    bool load(const QStringList &directories);
     bool load(const QString &directory);
     QList<PluginInterface *> plugins() const;
     void clear();
 
     // File pattern of loadable libraries on this platform.
     static QString libraryPattern();
-    // The folder load() scans: "plugins", relative to the working directory.
-    static QString defaultDirectory();
 
 private:
     // signature: the calling operation's, for the log lines.
-    bool loadFrom(const QString &directory, const char *signature);
+    bool loadFrom(const QStringList &directories, const char *signature);
 
     bool loaded;
     QList<PluginInterface *> loadedPlugins;

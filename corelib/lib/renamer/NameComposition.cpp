@@ -77,6 +77,21 @@ bool cutToFit(QString &text, Fits fits)
     return best >= 0;
 }
 
+// A file name holds at most 255 bytes: more blanks between two elements
+// than that could never be a name (and a hand-edited option file may ask
+// for two billion).
+const int maxSpaceSize = 255;
+
+// Characters no file name should hold: controls (C0, DEL, C1), the line and
+// paragraph separators, and the invisible format characters (category Cf),
+// such as the right-to-left override U+202E that makes "photo<U+202E>gpj.exe" show
+// as "photoexe.jpg", and zero-width characters.
+bool isUnwanted(uint c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029 ||
+           QChar::category(c) == QChar::Other_Format;
+}
+
 } // namespace
 
 QString composeBaseName(const RenameOption &option, const QString &id, const WorkInfo &work)
@@ -121,7 +136,7 @@ QString composeBaseName(const RenameOption &option, const QString &id, const Wor
         if (delimited && option.isEndDelimiterEnabled())
             name += option.endDelimiter();
         if (option.spaceSize() > 0)
-            name += QString(option.spaceSize(), QLatin1Char(' '));
+            name += QString(qMin(option.spaceSize(), maxSpaceSize), QLatin1Char(' '));
     }
     return name;
 }
@@ -133,12 +148,16 @@ QString sanitizeFileName(const QString &name)
         safe.replace(forbiddenCharacters.at(i), replacementTexts.at(i));
     // Page texts carry line breaks and other control characters (the HTML
     // repair breaks lines inside headings); no file name should hold them.
+    const QVector<uint> codePoints = safe.toUcs4();
     QString result;
     result.reserve(safe.size());
-    for (const QChar c : qAsConst(safe)) {
-        if (c.unicode() >= 0x20 && c.unicode() != 0x7F)
-            result.append(c);
+    for (const uint c : codePoints) {
+        if (!isUnwanted(c))
+            result.append(QString::fromUcs4(&c, 1));
     }
+    // A leading dot would hide the file.
+    if (result.startsWith(QLatin1Char('.')))
+        result[0] = QChar(0xFF0E);
     return result;
 }
 

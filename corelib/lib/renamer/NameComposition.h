@@ -13,7 +13,8 @@ namespace zorv {
 QString composeBaseName(const RenameOption &option, const QString &id, const WorkInfo &work);
 
 // The name with the characters file systems reject replaced by full-width
-// look-alikes, and control characters removed.
+// look-alikes, control, separator and format characters removed, and a
+// leading dot replaced by its full-width form.
 QString sanitizeFileName(const QString &name);
 
 // What a new name keeps of the old one, without the leading dot: the whole

@@ -3,6 +3,7 @@
 #include "plugin/PluginManager.h"
 #include "renamer/NameComposition.h"
 #include "renamer/WebDownloader.h"
+#include "utility/FileRename.h"
 #include "utility/XmlUtility.h"
 
 #include <QCoreApplication>
@@ -28,6 +29,9 @@ const QString shortenedNote = QStringLiteral("'名前が長すぎるため短縮
 const QString alreadyNamedNote = QStringLiteral("'既に変更済みです。'");
 const QString sourceMissingMessage = QStringLiteral("'ソースファイルが見つかりません。'");
 const QString renameFailedMessage = QStringLiteral("'リネームに失敗しました。'");
+const QString emptyNameMessage = QStringLiteral("'新しい名前が空になりました。'");
+// Numbers tried after the name itself before the rename gives up.
+const int maxDuplicateNumber = 1000;
 const QString unknownCharsetMessage = QStringLiteral("'文字コード「%1」に対応していません。'");
 } // namespace
 
@@ -228,50 +232,18 @@ void Renamer::downloadFinished(const QNetworkReply *reply, const QByteArray &byt
             if (plugin->parse(reply->url(), document, work, message)) {
                 const RenameOption renameOption = option->copyRenameOption();
                 const QString baseName = composeBaseName(renameOption, entry->id(), work);
-                if (sanitizeFileName(baseName) != baseName)
+                const QString safeName = sanitizeFileName(baseName);
+                if (safeName != baseName)
                     message += invalidCharactersNote;
-
-                const QFileInfo fileInfo = entry->fileInfo();
-                const QDir folder = fileInfo.absoluteDir();
-                const QString suffix = fileExtension(fileInfo.fileName());
-                const int maxBytes = fileNameMaxBytes(folder.absolutePath());
-                bool shortened = false;
-                QString candidate;
-                int n = 0;
-                for (;; ++n) {
-                    candidate = composeFileName(renameOption, entry->id(), work, suffix, n,
-                                                maxBytes, &shortened);
-                    // A file that bears its name already (a second run over
-                    // a folder) must not be moved away from it to " (1)".
-                    if (n == 0 && candidate == fileInfo.fileName())
-                        break;
-                    if (!QFileInfo::exists(folder.filePath(candidate)))
-                        break;
-                }
-                const bool alreadyNamed = n == 0 && candidate == fileInfo.fileName();
-                entry->setNewName(candidate);
-                if (shortened)
-                    message += shortenedNote;
-                if (n > 0)
-                    message += duplicateNote;
-
-                if (!QFileInfo::exists(fileInfo.absoluteFilePath())) {
-                    message = sourceMissingMessage;
+                if (safeName.trimmed().isEmpty()) {
+                    // Only an extension, or blanks: a name that hides or
+                    // vanishes in a listing is no name.
+                    message += emptyNameMessage;
                     nextAllowed = false;
-                } else if (alreadyNamed) {
-                    message = alreadyNamedNote;
-                    entry->setAlreadyNamed(true);
+                } else if (renameFile(entry, renameOption, work, message)) {
                     outcome = Entry::Done;
                 } else {
-                    QFile file(fileInfo.absoluteFilePath());
-                    if (file.rename(folder.filePath(candidate))) {
-                        qDebug().noquote()
-                            << fileInfo.fileName() + QStringLiteral(" -> ") + candidate;
-                        outcome = Entry::Done;
-                    } else {
-                        message = renameFailedMessage;
-                        nextAllowed = false;
-                    }
+                    nextAllowed = false;
                 }
             }
         }
@@ -297,6 +269,65 @@ void Renamer::downloadFinished(const QNetworkReply *reply, const QByteArray &byt
     emit finished(entry, request);
     if (queueEmpty)
         emit allFinished();
+}
+
+bool Renamer::renameFile(const EntryPtr &entry, const RenameOption &renameOption,
+                         const WorkInfo &work, QString &message)
+{
+    const QFileInfo fileInfo = entry->fileInfo();
+    const QDir folder = fileInfo.absoluteDir();
+    const QString suffix = fileExtension(fileInfo.fileName());
+    const int maxBytes = fileNameMaxBytes(folder.absolutePath());
+    // No look before the leap: another process may take a name between a
+    // look and the rename. The rename itself refuses any name that is taken
+    // (by a file, a folder or a link, dangling or not), and the next number
+    // is tried.
+    FileRename::Result result = FileRename::TargetExists;
+    QString candidate;
+    QString error;
+    bool shortened = false;
+    int n = 0;
+    for (; n <= maxDuplicateNumber; ++n) {
+        candidate =
+            composeFileName(renameOption, entry->id(), work, suffix, n, maxBytes, &shortened);
+        // A file that bears its name already (a second run over a folder)
+        // must not be moved away from it to " (1)".
+        if (n == 0 && candidate == fileInfo.fileName()) {
+            if (!QFileInfo::exists(fileInfo.absoluteFilePath()) && !fileInfo.isSymLink()) {
+                result = FileRename::SourceMissing;
+                break;
+            }
+            entry->setNewName(candidate);
+            entry->setAlreadyNamed(true);
+            message = alreadyNamedNote;
+            return true;
+        }
+        result = FileRename::renameNoReplace(fileInfo.absoluteFilePath(),
+                                             folder.filePath(candidate), &error);
+        if (result != FileRename::TargetExists)
+            break;
+    }
+    entry->setNewName(candidate);
+    switch (result) {
+    case FileRename::Renamed:
+        if (shortened)
+            message += shortenedNote;
+        if (n > 0)
+            message += duplicateNote;
+        qDebug().noquote() << fileInfo.fileName() + QStringLiteral(" -> ") + candidate;
+        return true;
+    case FileRename::SourceMissing:
+        message = sourceMissingMessage;
+        return false;
+    default:
+        qDebug().noquote() << QStringLiteral("%1 {error: %2 -> %3: %4}")
+                                  .arg(QLatin1String(Q_FUNC_INFO), fileInfo.fileName(), candidate,
+                                       result == FileRename::TargetExists
+                                           ? QStringLiteral("every numbered name is taken")
+                                           : error);
+        message = renameFailedMessage;
+        return false;
+    }
 }
 
 } // namespace zorv

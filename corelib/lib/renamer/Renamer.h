@@ -3,6 +3,7 @@
 #include "data/Entry.h"
 #include "data/Option.h"
 #include "data/Request.h"
+#include "plugin/PluginInterface.h"
 
 #include <QByteArray>
 #include <QFileInfo>
@@ -60,6 +61,11 @@ private slots:
 
 private:
     void startRequest(const EntryPtr &entry);
+    // Renames the entry's file to the base name, numbered " (n)" while the
+    // name is taken, with its old extension. Adds the notes to message, or
+    // puts the failure there and returns false.
+    bool renameFile(const EntryPtr &entry, const RenameOption &renameOption, const WorkInfo &work,
+                    QString &message);
 
     int transferTimeoutMs = DefaultTransferTimeoutMs;
     bool abortRequested = false;

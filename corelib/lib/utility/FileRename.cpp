@@ -1,5 +1,6 @@
 #include "utility/FileRename.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <cerrno>
@@ -19,22 +20,24 @@ namespace zorv {
 namespace {
 
 #ifndef Q_OS_WIN
-FileRename::Result fromErrno(int code, QString *error)
-{
-    if (code == EEXIST || code == ENOTEMPTY)
-        return FileRename::TargetExists;
-    if (code == ENOENT)
-        return FileRename::SourceMissing;
-    if (error)
-        *error = QString::fromLocal8Bit(std::strerror(code));
-    return FileRename::Failed;
-}
-
 bool exists(const QByteArray &path)
 {
     struct stat info;
     // lstat: a dangling link still holds its name.
     return ::lstat(path.constData(), &info) == 0;
+}
+
+FileRename::Result failure(int code, const QByteArray &source, QString *error)
+{
+    if (code == EEXIST || code == ENOTEMPTY)
+        return FileRename::TargetExists;
+    // ENOENT also stands for a missing target folder: only a source that is
+    // really gone is reported as such.
+    if (code == ENOENT && !exists(source))
+        return FileRename::SourceMissing;
+    if (error)
+        *error = QString::fromLocal8Bit(std::strerror(code));
+    return FileRename::Failed;
 }
 #endif
 
@@ -46,8 +49,10 @@ FileRename::Result FileRename::renameNoReplace(const QString &from, const QStrin
 #ifdef Q_OS_WIN
     // Without MOVEFILE_REPLACE_EXISTING and MOVEFILE_COPY_ALLOWED the move
     // neither replaces nor copies.
-    if (MoveFileExW(reinterpret_cast<const wchar_t *>(from.utf16()),
-                    reinterpret_cast<const wchar_t *>(to.utf16()), 0))
+    const QString source = QDir::toNativeSeparators(from);
+    const QString target = QDir::toNativeSeparators(to);
+    if (MoveFileExW(reinterpret_cast<const wchar_t *>(source.utf16()),
+                    reinterpret_cast<const wchar_t *>(target.utf16()), 0))
         return Renamed;
     const DWORD code = GetLastError();
     if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS)
@@ -67,20 +72,30 @@ FileRename::Result FileRename::renameNoReplace(const QString &from, const QStrin
         0)
         return Renamed;
     if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
-        return fromErrno(errno, error);
+        return failure(errno, source, error);
 #endif
     // File systems without an atomic no-replace rename: a hard link refuses
-    // an existing name just as well, and the old name is dropped only once
-    // the new one holds the file.
-    if (::link(source.constData(), target.constData()) != 0)
-        return fromErrno(errno, error);
+    // an existing name just as well (linkat without flags does not follow a
+    // link given as the source), and the old name is dropped only once the
+    // new one holds the file.
+    if (::linkat(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), 0) != 0)
+        return failure(errno, source, error);
     if (::unlink(source.constData()) != 0) {
         const int code = errno;
+        // The old name vanished meanwhile (another process moved or deleted
+        // it): the new name may now be the file's only one, so it stays.
+        if (code == ENOENT)
+            return Renamed;
         ::unlink(target.constData());
-        return fromErrno(code, error);
+        return failure(code, source, error);
     }
     return Renamed;
 #endif
+}
+
+bool FileRename::survivesDecoding(const QByteArray &encodedPath)
+{
+    return QFile::encodeName(QFile::decodeName(encodedPath)) == encodedPath;
 }
 
 } // namespace zorv

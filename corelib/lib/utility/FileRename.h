@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace zorv {
@@ -20,6 +21,12 @@ public:
     // Both paths absolute or relative to the working directory. On Failed,
     // *error (when given) holds the system's reason.
     static Result renameNoReplace(const QString &from, const QString &to, QString *error = nullptr);
+
+    // True when a path as the system gives it (bytes) comes back unchanged
+    // through Qt's decoding and encoding. Bytes invalid in the locale's
+    // encoding decode to U+FFFD, and the decoded path then names another
+    // file or none: such a file must be left alone.
+    static bool survivesDecoding(const QByteArray &encodedPath);
 };
 
 } // namespace zorv

@@ -1,5 +1,4 @@
-// A Qt plug-in that is not a store plug-in: it declares another interface,
-// so the program must refuse it.
+// A Qt plug-in of another interface, which the program must refuse.
 #include <QObject>
 #include <QtPlugin>
 

@@ -1,4 +1,5 @@
 #include "LogCapture.h"
+#include "OptionText.h"
 #include "TestPaths.h"
 #include "TestShop.h"
 #include "data/Option.h"
@@ -731,6 +732,50 @@ private slots:
         const QString kept = newName.mid(5, newName.size() - 5 - suffix.size());
         const QChar next = title.at(kept.size());
         QVERIFY(title.startsWith(kept) && !next.isLowSurrogate() && !next.isMark());
+    }
+
+    // A name taken after any look at the folder (here a dangling link, which
+    // a look that follows links takes for free) is skipped for the next
+    // number; a name that comes out empty renames nothing.
+    void takenOrEmptyName_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("newName");
+        QTest::addColumn<QString>("message");
+        QTest::addRow("dangling link on the name")
+            << "T" << int(Entry::Done) << "T (1).zip" << duplicateNote;
+        QTest::addRow("title of a zero-width space only")
+            << QStringLiteral("\u200B") << int(Entry::Error) << ""
+            << invalidNote + QStringLiteral("'新しい名前が空になりました。'");
+    }
+
+    void takenOrEmptyName()
+    {
+        QFETCH(QString, title);
+        QFETCH(int, status);
+        QFETCH(QString, newName);
+        QFETCH(QString, message);
+        shop->setPage(TestShop::productPath("home", "RJ123456"), pcPage(title, "RJ123456"));
+        const QFileInfo source = file("RJ123456.zip");
+        QTemporaryDir outside;
+        const QString pointee = QDir(outside.path()).filePath("stolen.zip");
+        QVERIFY(QFile::link(pointee, path("T.zip")));
+        const auto before = snapshot(work->path());
+        Run run;
+        RenameOption titleOnly = OptionText::parse("off=id,maker,date,age space=0");
+        run.option->storeRenameOption(titleOnly);
+        run.start({source});
+        QVERIFY(run.waitAllFinished());
+        const Event last = run.recorder.of("finished").last();
+        QCOMPARE(last.status, status);
+        QCOMPARE(last.message, message);
+        const auto after = snapshot(work->path());
+        QCOMPARE(contents(after), contents(before));
+        if (!newName.isEmpty())
+            QCOMPARE(after.value(newName), before.value("RJ123456.zip"));
+        QCOMPARE(QFileInfo(path("T.zip")).symLinkTarget(), pointee);
+        QVERIFY(!QFileInfo::exists(pointee));
     }
 };
 
