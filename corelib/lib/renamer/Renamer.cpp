@@ -6,10 +6,12 @@
 #include "utility/XmlUtility.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QLocale>
 #include <QMutexLocker>
 #include <QNetworkAccessManager>
 #include <QNetworkCookieJar>
@@ -17,6 +19,7 @@
 #include <QNetworkReply>
 #include <QTextCodec>
 #include <QThread>
+#include <QTimer>
 
 namespace zorv {
 
@@ -27,6 +30,52 @@ const QString duplicateNote = QStringLiteral("'ファイルが重複するので
 const QString sourceMissingMessage = QStringLiteral("'ソースファイルが見つかりません。'");
 const QString renameFailedMessage = QStringLiteral("'リネームに失敗しました。'");
 const QString unknownCharsetMessage = QStringLiteral("'文字コード「%1」に対応していません。'");
+// Times a page is asked again after the shop said it is too busy.
+const int maxRetries = 2;
+// The wait when a busy shop does not say how long.
+const qint64 defaultRetryWaitMs = 5000;
+
+// How long a Retry-After value asks to wait: seconds, or an HTTP date.
+qint64 retryAfterMs(const QByteArray &value, int capMs)
+{
+    const QString text = QString::fromLatin1(value).simplified();
+    qint64 waitMs = defaultRetryWaitMs;
+    bool isNumber = false;
+    const qint64 seconds = text.toLongLong(&isNumber);
+    if (isNumber) {
+        waitMs = seconds > capMs / 1000 ? capMs : seconds * 1000;
+    } else if (!text.isEmpty()) {
+        // The preferred form and the two older ones HTTP still allows.
+        static const char *const formats[] = {"ddd, dd MMM yyyy hh:mm:ss 'GMT'",
+                                              "dddd, dd-MMM-yy hh:mm:ss 'GMT'",
+                                              "ddd MMM d hh:mm:ss yyyy"};
+        for (const char *format : formats) {
+            QDateTime when = QLocale::c().toDateTime(text, QLatin1String(format));
+            if (!when.isValid())
+                continue;
+            when.setTimeSpec(Qt::UTC);
+            waitMs = QDateTime::currentDateTimeUtc().msecsTo(when);
+            break;
+        }
+    }
+    return qBound<qint64>(0, waitMs, capMs);
+}
+
+// A page's category as the renamer can tell it: its address without the ID.
+QString categoryOf(const RequestPtr &request)
+{
+    return request->url().toString().remove(request->id());
+}
+
+// Products of one plug-in whose IDs begin alike tend to live in one category.
+QString categoryKey(const EntryPtr &entry)
+{
+    const QString id = entry->id();
+    int letters = 0;
+    while (letters < id.size() && !id.at(letters).isDigit())
+        ++letters;
+    return QString::number(quintptr(entry->plugin()), 16) + QLatin1Char('/') + id.left(letters);
+}
 } // namespace
 
 Renamer::Renamer(QSharedPointer<Option> option, QObject *parent)
@@ -40,6 +89,11 @@ Renamer::~Renamer() = default;
 void Renamer::setTransferTimeout(int milliseconds)
 {
     transferTimeoutMs = milliseconds;
+}
+
+void Renamer::setRetryWaitCap(int milliseconds)
+{
+    retryWaitCapMs = qMax(0, milliseconds);
 }
 
 void Renamer::add(const QList<QFileInfo> &files)
@@ -135,6 +189,9 @@ void Renamer::doWork()
     downloader = new WebDownloader(manager);
     connect(downloader, SIGNAL(finished(const QNetworkReply *, QByteArray)), this,
             SLOT(downloadFinished(const QNetworkReply *, QByteArray)));
+    retryTimer = new QTimer;
+    retryTimer->setSingleShot(true);
+    connect(retryTimer, SIGNAL(timeout()), this, SLOT(retryPage()));
 
     forever
     {
@@ -148,6 +205,9 @@ void Renamer::doWork()
             entry = current;
         }
         if (entry && entry->status() == Entry::Waiting) {
+            // A page this run has seen needs neither a request nor a pause.
+            if (useRememberedPage(entry))
+                continue;
             QEventLoop loop;
             connect(this, SIGNAL(finished(EntryPtr, RequestPtr)), &loop, SLOT(quit()));
             connect(this, SIGNAL(aborted()), &loop, SLOT(quit()));
@@ -171,6 +231,8 @@ void Renamer::doWork()
     }
 
     qDebug() << "renamer thread cleanup.";
+    delete retryTimer;
+    retryTimer = nullptr;
     disconnect(downloader, nullptr, this, nullptr);
     delete downloader;
     downloader = nullptr;
@@ -180,7 +242,8 @@ void Renamer::doWork()
 
 void Renamer::startRequest(const EntryPtr &entry)
 {
-    const RequestPtr request = entry->requests().at(entry->requestIndex());
+    const RequestPtr request = nextRequest(entry);
+    retriesLeft = maxRetries;
     QNetworkCookieJar *jar = new QNetworkCookieJar(manager);
     jar->setCookiesFromUrl(entry->plugin()->information()->cookies, request->url());
     manager->setCookieJar(jar);
@@ -204,12 +267,22 @@ void Renamer::downloadFinished(const QNetworkReply *reply, const QByteArray &byt
     if (!entry)
         return;
 
+    // A shop under load asks to come back later: the same page is asked again.
+    if (retryLater(reply))
+        return;
+
     QString message;
     int outcome = Entry::Error;
     bool nextAllowed = true;
+    const QUrl pageUrl = entry->requests().at(entry->requestIndex())->url();
+    // Only a definite "no such page" is remembered among the failures.
+    const bool notFound = reply->error() == QNetworkReply::ContentNotFoundError ||
+                          reply->error() == QNetworkReply::ContentGoneError;
 
     if (reply->error() != QNetworkReply::NoError) {
         message = reply->errorString();
+        if (notFound)
+            pages.remember(pageUrl, {false, WorkInfo(), message});
     } else {
         PluginInterface *plugin = entry->plugin();
         const QString charset = plugin->information()->charset;
@@ -224,57 +297,76 @@ void Renamer::downloadFinished(const QNetworkReply *reply, const QByteArray &byt
             const QDomDocument document = XmlUtility::htmlToXml(html);
             WorkInfo work;
             if (plugin->parse(reply->url(), document, work, message)) {
-                const QString baseName =
-                    composeBaseName(option->copyRenameOption(), entry->id(), work);
-                const QString safeName = sanitizeFileName(baseName);
-                if (safeName != baseName)
-                    message += invalidCharactersNote;
-
-                const QFileInfo fileInfo = entry->fileInfo();
-                const QDir folder = fileInfo.absoluteDir();
-                const QString suffix = fileInfo.suffix();
-                QString candidate;
-                int n = 0;
-                for (;; ++n) {
-                    candidate = safeName;
-                    if (n > 0)
-                        candidate += QStringLiteral(" (%1)").arg(n);
-                    if (!suffix.isEmpty())
-                        candidate += QLatin1Char('.') + suffix;
-                    if (!QFileInfo::exists(folder.filePath(candidate)))
-                        break;
-                }
-                entry->setNewName(candidate);
-                if (n > 0)
-                    message += duplicateNote;
-
-                if (!QFileInfo::exists(fileInfo.absoluteFilePath())) {
-                    message = sourceMissingMessage;
-                    nextAllowed = false;
-                } else {
-                    QFile file(fileInfo.absoluteFilePath());
-                    if (file.rename(folder.filePath(candidate))) {
-                        qDebug().noquote()
-                            << fileInfo.fileName() + QStringLiteral(" -> ") + candidate;
-                        outcome = Entry::Done;
-                    } else {
-                        message = renameFailedMessage;
-                        nextAllowed = false;
-                    }
-                }
+                pages.remember(pageUrl, {true, work, message});
+                noteCategory(entry, entry->requests().at(entry->requestIndex()));
+                outcome = renameFile(entry, work, message, nextAllowed);
             }
         }
     }
+    finishPage(entry, outcome, message, nextAllowed, notFound);
+}
 
+int Renamer::renameFile(const EntryPtr &entry, const WorkInfo &work, QString &message,
+                        bool &nextAllowed)
+{
+    int outcome = Entry::Error;
+    const QString baseName = composeBaseName(option->copyRenameOption(), entry->id(), work);
+    const QString safeName = sanitizeFileName(baseName);
+    if (safeName != baseName)
+        message += invalidCharactersNote;
+
+    const QFileInfo fileInfo = entry->fileInfo();
+    const QDir folder = fileInfo.absoluteDir();
+    const QString suffix = fileInfo.suffix();
+    QString candidate;
+    int n = 0;
+    for (;; ++n) {
+        candidate = safeName;
+        if (n > 0)
+            candidate += QStringLiteral(" (%1)").arg(n);
+        if (!suffix.isEmpty())
+            candidate += QLatin1Char('.') + suffix;
+        if (!QFileInfo::exists(folder.filePath(candidate)))
+            break;
+    }
+    entry->setNewName(candidate);
+    if (n > 0)
+        message += duplicateNote;
+
+    if (!QFileInfo::exists(fileInfo.absoluteFilePath())) {
+        message = sourceMissingMessage;
+        nextAllowed = false;
+    } else {
+        QFile file(fileInfo.absoluteFilePath());
+        if (file.rename(folder.filePath(candidate))) {
+            qDebug().noquote() << fileInfo.fileName() + QStringLiteral(" -> ") + candidate;
+            outcome = Entry::Done;
+        } else {
+            message = renameFailedMessage;
+            nextAllowed = false;
+        }
+    }
+    return outcome;
+}
+
+void Renamer::finishPage(const EntryPtr &entry, int outcome, QString message, bool nextAllowed,
+                         bool notFound)
+{
     const RequestPtr request = entry->requests().at(entry->requestIndex());
+    // A product missing from one category is no news; the first other
+    // failure (time-out, busy shop, unreadable page) tells why none was had.
+    if (outcome == Entry::Error && !notFound && tellingFailure.isEmpty())
+        tellingFailure = message;
     bool queueEmpty;
     {
         QMutexLocker lock(&mutex);
-        if (outcome == Entry::Error && nextAllowed &&
-            entry->requestIndex() + 1 < entry->requests().size()) {
-            entry->setRequestIndex(entry->requestIndex() + 1);
+        if (outcome == Entry::Error && nextAllowed && attempt + 1 < order.size()) {
+            ++attempt;
+            entry->setRequestIndex(order.at(attempt));
             outcome = Entry::Waiting;
         } else {
+            if (outcome == Entry::Error && nextAllowed && !tellingFailure.isEmpty())
+                message = tellingFailure;
             finishedEntries.append(current);
             queue.removeFirst();
             current.clear();
@@ -286,6 +378,89 @@ void Renamer::downloadFinished(const QNetworkReply *reply, const QByteArray &byt
     emit finished(entry, request);
     if (queueEmpty)
         emit allFinished();
+}
+
+RequestPtr Renamer::nextRequest(const EntryPtr &entry)
+{
+    if (entry->number() != orderedEntry) {
+        orderedEntry = entry->number();
+        order = candidateOrder(entry);
+        attempt = 0;
+        tellingFailure.clear();
+        entry->setRequestIndex(order.first());
+    }
+    return entry->requests().at(entry->requestIndex());
+}
+
+QList<int> Renamer::candidateOrder(const EntryPtr &entry) const
+{
+    // The category where this run last found a product of the same prefix
+    // comes first, the others follow in the plug-in's order.
+    const QString preferred = lastFoundCategory.value(categoryKey(entry));
+    const QList<RequestPtr> &requests = entry->requests();
+    QList<int> result;
+    for (int i = 0; !preferred.isEmpty() && i < requests.size(); ++i) {
+        if (categoryOf(requests.at(i)) == preferred) {
+            result.append(i);
+            break;
+        }
+    }
+    for (int i = 0; i < requests.size(); ++i) {
+        if (!result.contains(i))
+            result.append(i);
+    }
+    return result;
+}
+
+void Renamer::noteCategory(const EntryPtr &entry, const RequestPtr &request)
+{
+    lastFoundCategory.insert(categoryKey(entry), categoryOf(request));
+}
+
+bool Renamer::useRememberedPage(const EntryPtr &entry)
+{
+    const RequestPtr request = nextRequest(entry);
+    PageMemory::Page page;
+    if (!pages.recall(request->url(), &page))
+        return false;
+    qDebug().noquote() << QStringLiteral("remembered page. ") + request->url().toString();
+    entry->setStatus(Entry::Processing);
+    entry->setMessage(QString());
+    emit started(entry, request);
+    QString message = page.message;
+    bool nextAllowed = true;
+    int outcome = Entry::Error;
+    if (page.found) {
+        noteCategory(entry, request);
+        outcome = renameFile(entry, page.work, message, nextAllowed);
+    }
+    finishPage(entry, outcome, message, nextAllowed, !page.found);
+    return true;
+}
+
+bool Renamer::retryLater(const QNetworkReply *reply)
+{
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if ((status != 429 && status != 503) || retriesLeft <= 0)
+        return false;
+    --retriesLeft;
+    const qint64 waitMs = retryAfterMs(reply->rawHeader("Retry-After"), retryWaitCapMs);
+    qDebug().noquote() << QStringLiteral("page busy, asked again in %1 ms. %2")
+                              .arg(waitMs)
+                              .arg(reply->url().toString());
+    retryTimer->start(int(waitMs));
+    return true;
+}
+
+void Renamer::retryPage()
+{
+    EntryPtr entry;
+    {
+        QMutexLocker lock(&mutex);
+        entry = current;
+    }
+    if (entry && downloader)
+        downloader->download(entry->requests().at(entry->requestIndex())->url());
 }
 
 } // namespace zorv
