@@ -687,6 +687,49 @@ private slots:
         QCOMPARE(run.recorder.of("finished").first().newName,
                  QStringLiteral("[作者]T[全年齢][2014-1-5].zip"));
     }
+
+    // The parts of one product share their pages: each is asked for once a run,
+    // and the next product of the prefix starts on the category last found.
+    void onePageRequestPerProduct_data()
+    {
+        QTest::addColumn<QString>("category"); // where the pages are; empty: nowhere
+        QTest::addColumn<QString>("otherId");  // a second five-part product, or none
+        QTest::addColumn<int>("requests");
+        QTest::addRow("found on the first category") << "home"
+                                                     << "" << 1;
+        QTest::addRow("found on the second category") << "maniax"
+                                                      << "" << 2;
+        QTest::addRow("found nowhere") << ""
+                                       << "" << 6;
+        QTest::addRow("same prefix starts on that category") << "maniax"
+                                                             << "RJ654321" << 3;
+    }
+
+    void onePageRequestPerProduct()
+    {
+        QFETCH(QString, category);
+        QFETCH(QString, otherId);
+        QFETCH(int, requests);
+        auto forget =
+            qScopeGuard([&] { shop->removePage(TestShop::productPath(category, otherId)); });
+        QList<QFileInfo> files;
+        for (const QString &id : QStringList{"RJ123456", otherId}) {
+            if (!category.isEmpty() && !id.isEmpty())
+                shop->setPage(TestShop::productPath(category, id), pcPage("T", id));
+            for (int part = 1; part <= 5 && !id.isEmpty(); ++part)
+                files << file(QStringLiteral("%1.part%2.rar").arg(id).arg(part));
+        }
+        Run run;
+        run.start(files);
+        QVERIFY(run.waitAllFinished());
+        QCOMPARE(shop->requests().size(), requests);
+        const QList<Event> finished = run.recorder.of("finished");
+        QCOMPARE(run.recorder.count("started"), finished.size());
+        int ended = 0;
+        for (const Event &event : finished)
+            ended += event.status == (category.isEmpty() ? Entry::Error : Entry::Done) ? 1 : 0;
+        QCOMPARE(ended, files.size());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestRenamer)
