@@ -33,7 +33,7 @@ const QString unknownCharsetMessage = QStringLiteral("'文字コード「%1」�
 // Times a page is asked again after the shop said it is too busy.
 const int maxRetries = 2;
 // The wait when a busy shop does not say how long.
-const qint64 defaultRetryWaitMs = 5000;
+const qint64 defaultRetryWaitMs = 1000;
 
 // How long a Retry-After value asks to wait: seconds, or an HTTP date.
 qint64 retryAfterMs(const QByteArray &value, int capMs)
