@@ -4,9 +4,10 @@
 //
 //   build/benchmarks/bench_renamer [--files 200] [--memory-files 2000]
 //
-// It needs the built zorv-test-shop beside the program.
+// It needs python3 for the shop (tests/shop.py).
 
 #include "TestPaths.h"
+#include "TestShop.h"
 #include "data/Option.h"
 #include "plugin/PluginManager.h"
 #include "renamer/Renamer.h"
@@ -16,7 +17,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTextCodec>
 #include <QThread>
@@ -155,17 +155,13 @@ int main(int argc, char *argv[])
         page.open(QIODevice::WriteOnly);
         page.write(smallPage(idOf(i)));
     }
-    QProcess shop;
-    shop.setProgram(QDir(TestPaths::binDir()).filePath(QStringLiteral("zorv-test-shop")));
-    shop.setArguments({QStringLiteral("--catalogue"), catalogue.path()});
-    shop.start();
-    if (!shop.waitForReadyRead(10000)) {
-        std::fprintf(stderr, "the test shop did not start: %s\n", qPrintable(shop.errorString()));
+    TestShop shop;
+    if (!shop.isListening()) {
+        std::fprintf(stderr, "%s\n", qPrintable(shop.errorString()));
         return 1;
     }
-    const QByteArray listening = shop.readLine().trimmed();
-    const QByteArray proxy = listening.mid(listening.indexOf("http://"));
-    qputenv("http_proxy", proxy);
+    shop.addCatalogue(catalogue.path());
+    qputenv("http_proxy", shop.proxyUrl().toLatin1());
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
 
     PluginInterface *plugin = plugins.plugins().first();
@@ -201,8 +197,6 @@ int main(int argc, char *argv[])
     thread.quit();
     thread.wait();
     delete renamer;
-    shop.terminate();
-    shop.waitForFinished();
 
     const double floorMs = files * (100.0 + pageMs);
     std::printf("files renamed: %d done, %d failed\n", batch.done, batch.failed);
