@@ -191,6 +191,8 @@ void Renamer::doWork()
             SLOT(downloadFinished(const QNetworkReply *, QByteArray)));
     retryTimer = new QTimer;
     retryTimer->setSingleShot(true);
+    // A coarse timer may fire a twentieth early: sooner than the shop asked.
+    retryTimer->setTimerType(Qt::PreciseTimer);
     connect(retryTimer, SIGNAL(timeout()), this, SLOT(retryPage()));
 
     forever
