@@ -78,7 +78,7 @@ const zorv::PluginInfo *Sakuvo::information() const
 
 bool Sakuvo::findId(const QString &fileName, QString &id) const
 {
-    // Built once: compiling it took about half the time of handing over a file.
+    // Built once, not for every file name: compiling is far dearer than matching.
     static const QRegularExpression pattern(idPattern, QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch match = pattern.match(fileName);
     if (!match.hasMatch())

@@ -39,6 +39,7 @@ public:
 
     // Takes effect for the next doWork(); tests use short limits.
     void setTransferTimeout(int milliseconds);
+    // Set before the worker starts, like the time limit; tests use short caps.
     void setRetryWaitCap(int milliseconds);
 
     // GUI thread: makes entries for the files the plug-ins recognise and queues them.
