@@ -2,11 +2,15 @@
 // comes to its floor (one 100 ms pause per page plus the page's own work),
 // and how the process's resident memory grows with the number of files.
 //
-//   build/benchmarks/bench_renamer [--files 200] [--memory-files 2000]
+//   build/benchmarks/bench_renamer [--files 200] [--parts 1] [--memory-files 2000]
 //
-// It needs the built zorv-test-shop beside the program.
+// With --parts n every timed product comes as n files (RJ....part1.rar, ...),
+// as multi-part sets do; it prints how many pages the shop was asked for.
+//
+// It needs python3 for the shop (tests/shop.py).
 
 #include "TestPaths.h"
+#include "TestShop.h"
 #include "data/Option.h"
 #include "plugin/PluginManager.h"
 #include "renamer/Renamer.h"
@@ -16,7 +20,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTextCodec>
 #include <QThread>
@@ -96,15 +99,19 @@ public slots:
     }
 };
 
-QList<QFileInfo> makeFiles(const QString &dir, int from, int to)
+QList<QFileInfo> makeFiles(const QString &dir, int from, int to, int parts = 1)
 {
     QList<QFileInfo> files;
     for (int i = from; i < to; ++i) {
-        const QString path = QDir(dir).filePath(idOf(i) + QStringLiteral(".zip"));
-        QFile file(path);
-        file.open(QIODevice::WriteOnly);
-        file.write("payload");
-        files.append(QFileInfo(path));
+        for (int part = 1; part <= parts; ++part) {
+            const QString name = parts == 1
+                                     ? idOf(i) + QStringLiteral(".zip")
+                                     : QStringLiteral("%1.part%2.rar").arg(idOf(i)).arg(part);
+            QFile file(QDir(dir).filePath(name));
+            file.open(QIODevice::WriteOnly);
+            file.write("payload");
+            files.append(QFileInfo(file.fileName()));
+        }
     }
     return files;
 }
@@ -134,11 +141,18 @@ int main(int argc, char *argv[])
     QCommandLineOption memoryOption(QStringLiteral("memory-files"),
                                     QStringLiteral("Files in all for the memory figure."),
                                     QStringLiteral("n"), QStringLiteral("2000"));
+    QCommandLineOption partsOption(QStringLiteral("parts"),
+                                   QStringLiteral("Files of each timed product."),
+                                   QStringLiteral("n"), QStringLiteral("1"));
     parser.addOption(filesOption);
+    parser.addOption(partsOption);
     parser.addOption(memoryOption);
     parser.process(app);
     const int files = parser.value(filesOption).toInt();
     const int memoryFiles = qMax(files, parser.value(memoryOption).toInt());
+    const int parts = qMax(1, parser.value(partsOption).toInt());
+    const int timedFiles = files * parts;
+    const int allFiles = timedFiles + memoryFiles - files;
 
     Entry::registerMetaTypes();
     PluginManager plugins;
@@ -155,17 +169,13 @@ int main(int argc, char *argv[])
         page.open(QIODevice::WriteOnly);
         page.write(smallPage(idOf(i)));
     }
-    QProcess shop;
-    shop.setProgram(QDir(TestPaths::binDir()).filePath(QStringLiteral("zorv-test-shop")));
-    shop.setArguments({QStringLiteral("--catalogue"), catalogue.path()});
-    shop.start();
-    if (!shop.waitForReadyRead(10000)) {
-        std::fprintf(stderr, "the test shop did not start: %s\n", qPrintable(shop.errorString()));
+    TestShop shop;
+    if (!shop.isListening()) {
+        std::fprintf(stderr, "%s\n", qPrintable(shop.errorString()));
         return 1;
     }
-    const QByteArray listening = shop.readLine().trimmed();
-    const QByteArray proxy = listening.mid(listening.indexOf("http://"));
-    qputenv("http_proxy", proxy);
+    shop.addCatalogue(catalogue.path());
+    qputenv("http_proxy", shop.proxyUrl().toLatin1());
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
 
     PluginInterface *plugin = plugins.plugins().first();
@@ -184,15 +194,16 @@ int main(int argc, char *argv[])
 
     QElapsedTimer wall;
     wall.start();
-    renamer->add(makeFiles(dir.path(), 0, files));
-    if (!waitFor(batch, files))
+    renamer->add(makeFiles(dir.path(), 0, files, parts));
+    if (!waitFor(batch, timedFiles))
         return 1;
     const double wallMs = double(wall.nsecsElapsed()) / 1e6;
+    const int pageRequests = shop.requests().size();
     const long rssFirst = residentKiB();
     const long liveFirst = residentKiB(true);
 
     renamer->add(makeFiles(dir.path(), files, memoryFiles));
-    if (!waitFor(batch, memoryFiles))
+    if (!waitFor(batch, allFiles))
         return 1;
     const long rssAll = residentKiB();
     const long liveAll = residentKiB(true);
@@ -201,18 +212,18 @@ int main(int argc, char *argv[])
     thread.quit();
     thread.wait();
     delete renamer;
-    shop.terminate();
-    shop.waitForFinished();
 
-    const double floorMs = files * (100.0 + pageMs);
+    const double floorMs = pageRequests * (100.0 + pageMs);
     std::printf("files renamed: %d done, %d failed\n", batch.done, batch.failed);
     std::printf("per-page pipeline: %.2f ms\n", pageMs);
-    std::printf("wall for %d files: %.0f ms\n", files, wallMs);
-    std::printf("floor %d x (100 ms + %.2f ms): %.0f ms\n", files, pageMs, floorMs);
+    std::printf("page requests for %d files (%d products x %d parts): %d\n", timedFiles, files,
+                parts, pageRequests);
+    std::printf("wall for %d files: %.0f ms\n", timedFiles, wallMs);
+    std::printf("floor %d requests x (100 ms + %.2f ms): %.0f ms\n", pageRequests, pageMs, floorMs);
     std::printf("ratio wall/floor: %.2f\n", wallMs / floorMs);
-    std::printf("resident memory after %d files: %ld KiB\n", files, rssFirst);
-    std::printf("resident memory after %d files: %ld KiB\n", memoryFiles, rssAll);
-    std::printf("ratio memory %d/%d: %.2f\n", memoryFiles, files, double(rssAll) / rssFirst);
+    std::printf("resident memory after %d files: %ld KiB\n", timedFiles, rssFirst);
+    std::printf("resident memory after %d files: %ld KiB\n", allFiles, rssAll);
+    std::printf("ratio memory %d/%d: %.2f\n", allFiles, timedFiles, double(rssAll) / rssFirst);
     std::printf("after returning free pages: %ld KiB and %ld KiB, ratio %.2f\n", liveFirst, liveAll,
                 double(liveAll) / liveFirst);
     return batch.failed == 0 ? 0 : 1;

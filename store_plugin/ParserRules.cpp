@@ -90,8 +90,9 @@ QList<QDomElement> ParserRules::elementsWithAttribute(const QDomDocument &docume
 
 bool ParserRules::readDate(const QList<QDomElement> &containers, zorv::WorkInfo &work)
 {
-    const QRegularExpression patterns[] = {QRegularExpression(japaneseDatePattern),
-                                           QRegularExpression(slashDatePattern)};
+    // Built once for every page of the run.
+    static const QRegularExpression patterns[] = {QRegularExpression(japaneseDatePattern),
+                                                  QRegularExpression(slashDatePattern)};
     for (const QDomElement &container : containers) {
         const QDomNodeList links = container.elementsByTagName(QStringLiteral("a"));
         for (int i = 0; i < links.count(); ++i) {

@@ -11,6 +11,7 @@ namespace {
 // local shop through a proxy with these URLs unchanged.
 const QString storeHost = QStringLiteral("www.sakuvo.example");
 const QString urlTemplate = QStringLiteral("http://%1/%2/work/=/product_id/%3.html");
+const QString idPattern = QStringLiteral("(?<id>[RVB][JE]\\d{6})");
 const QString categoryPattern = QStringLiteral(".*/(?<category>.*)/work/");
 
 struct CategoryRow
@@ -61,7 +62,7 @@ Sakuvo::Sakuvo()
     info->version = QStringLiteral("1.0.0-2014-01");
     info->copyright = QStringLiteral("Copyright (C) 2014 Zorvane developers");
     info->support = storeHost;
-    info->idPattern = QStringLiteral("(?<id>[RVB][JE]\\d{6})");
+    info->idPattern = idPattern;
     info->charset = QStringLiteral("utf-8");
 }
 
@@ -77,8 +78,8 @@ const zorv::PluginInfo *Sakuvo::information() const
 
 bool Sakuvo::findId(const QString &fileName, QString &id) const
 {
-    const QRegularExpression pattern(information()->idPattern,
-                                     QRegularExpression::CaseInsensitiveOption);
+    // Built once, not for every file name: compiling is far dearer than matching.
+    static const QRegularExpression pattern(idPattern, QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch match = pattern.match(fileName);
     if (!match.hasMatch())
         return false;
@@ -131,7 +132,7 @@ QUrl Sakuvo::productUrl(const QString &category, const QString &id)
 
 const ParserInterface *Sakuvo::parserForUrl(const QUrl &url)
 {
-    const QRegularExpression pattern(categoryPattern);
+    static const QRegularExpression pattern(categoryPattern);
     const QRegularExpressionMatch match = pattern.match(url.toString());
     const QString category =
         match.hasMatch() ? match.captured(QStringLiteral("category")) : QString();

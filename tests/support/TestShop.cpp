@@ -1,170 +1,161 @@
 #include "TestShop.h"
 
-#include "TestShopServer.h"
-
-#include <QDir>
-#include <QFile>
-#include <QMutexLocker>
-#include <QRegularExpression>
-#include <QThread>
-
-#include <chrono>
+#include <QDeadlineTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkProxy>
+#include <QTcpSocket>
+#include <QUrl>
 
 namespace {
-
-const QString storeHost = QStringLiteral("www.sakuvo.example");
-
+// A busy machine may take long to start Python or to answer; a healthy one takes milliseconds.
+const int waitMs = 60000;
 } // namespace
 
-TestShop::TestShop(quint16 port)
+TestShop::TestShop()
 {
-    thread = new QThread;
-    thread->setObjectName(QStringLiteral("test shop"));
-    server = new TestShopServer(this);
-    server->moveToThread(thread);
-    // The server and its sockets are destroyed on the shop's thread as it ends.
-    QObject::connect(thread, SIGNAL(finished()), server, SLOT(deleteLater()));
-    thread->start();
-
-    bool listening = false;
-    QMetaObject::invokeMethod(server, "listen", Qt::BlockingQueuedConnection,
-                              Q_RETURN_ARG(bool, listening), Q_ARG(int, port));
-    quint16 actual = 0;
-    QMetaObject::invokeMethod(server, "serverPort", Qt::BlockingQueuedConnection,
-                              Q_RETURN_ARG(quint16, actual));
-    QString error;
-    if (!listening)
-        QMetaObject::invokeMethod(server, "errorString", Qt::BlockingQueuedConnection,
-                                  Q_RETURN_ARG(QString, error));
-    QMutexLocker lock(&mutex);
-    listeningPort = listening ? actual : 0;
-    listenError = error;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // The shop ends when this process does, even one that crashed: its stdin closes.
+    process.start(QStringLiteral("python3"),
+                  {QStringLiteral(ZORV_SHOP_SCRIPT), QStringLiteral("--exit-with-stdin")});
+    const QDeadlineTimer deadline(waitMs);
+    while (!process.canReadLine() && process.state() != QProcess::NotRunning &&
+           !deadline.hasExpired())
+        process.waitForReadyRead(100);
+    const QByteArray line = process.readLine().trimmed();
+    if (line.startsWith("listening "))
+        port = quint16(QUrl(QString::fromLatin1(line.mid(10))).port());
+    else
+        error = QStringLiteral("the shop did not start: ") + process.errorString();
 }
 
 TestShop::~TestShop()
 {
-    thread->quit();
-    thread->wait();
-    delete thread;
+    process.kill();
+    process.waitForFinished(waitMs);
 }
 
-bool TestShop::isListening() const
+QByteArray TestShop::control(const QByteArray &command, const QString &path, const QByteArray &body,
+                             const QByteArray &contentType) const
 {
-    QMutexLocker lock(&mutex);
-    return listeningPort != 0;
-}
-
-QString TestShop::errorString() const
-{
-    QMutexLocker lock(&mutex);
-    return listenError;
-}
-
-quint16 TestShop::port() const
-{
-    QMutexLocker lock(&mutex);
-    return listeningPort;
-}
-
-QString TestShop::proxyUrl() const
-{
-    return QStringLiteral("http://127.0.0.1:%1").arg(port());
-}
-
-QString TestShop::baseUrl() const
-{
-    return proxyUrl();
+    QTcpSocket socket;
+    socket.setProxy(QNetworkProxy::NoProxy);
+    socket.connectToHost(QStringLiteral("127.0.0.1"), port);
+    const QByteArray query =
+        path.isNull() ? QByteArray() : "?path=" + QUrl::toPercentEncoding(path);
+    socket.write("POST /_shop/" + command + query +
+                 " HTTP/1.1\r\nHost: shop\r\nConnection: close\r\n"
+                 "Content-Type: " +
+                 contentType + "\r\nContent-Length: " + QByteArray::number(body.size()) +
+                 "\r\n\r\n" + body);
+    while (socket.waitForReadyRead(waitMs))
+        ;
+    const QByteArray answer = socket.readAll();
+    if (answer.mid(9, 3) != "200" || !answer.contains("\r\n\r\n"))
+        qFatal("the test shop did not take %s: %s", command.constData(), answer.constData());
+    return answer.mid(answer.indexOf("\r\n\r\n") + 4);
 }
 
 void TestShop::addCatalogue(const QString &dir)
 {
-    QMutexLocker lock(&mutex);
-    catalogues.append(dir);
+    control("catalogue", QString(), dir.toUtf8());
 }
 
 void TestShop::setPage(const QString &path, const QByteArray &body, const QByteArray &contentType)
 {
-    QMutexLocker lock(&mutex);
-    pages.insert(path, Page{body, contentType});
+    control("page", path, body, contentType);
 }
 
 void TestShop::removePage(const QString &path)
 {
-    QMutexLocker lock(&mutex);
-    pages.remove(path);
+    control("unpage", path);
 }
 
 void TestShop::clearPages()
 {
-    QMutexLocker lock(&mutex);
-    pages.clear();
+    control("clear?what=pages");
+}
+
+void TestShop::setRule(const QString &path, const Rule &rule)
+{
+    QJsonObject json;
+    if (rule.status)
+        json[QStringLiteral("status")] = rule.status;
+    QJsonArray headers;
+    for (const auto &header : rule.headers)
+        headers.append(
+            QJsonArray{QString::fromLatin1(header.first), QString::fromLatin1(header.second)});
+    json[QStringLiteral("headers")] = headers;
+    if (rule.fillerBytes >= 0 || rule.endless)
+        json[QStringLiteral("size")] = rule.endless ? -1.0 : double(rule.fillerBytes);
+    json[QStringLiteral("gzip")] = rule.gzip;
+    json[QStringLiteral("cut")] = rule.cutMidBody;
+    json[QStringLiteral("never")] = rule.neverAnswer;
+    json[QStringLiteral("duration_ms")] = rule.durationMs;
+    json[QStringLiteral("chunks")] = rule.chunks;
+    if (rule.times >= 0)
+        json[QStringLiteral("times")] = rule.times;
+    control("rule", path, QJsonDocument(json).toJson(QJsonDocument::Compact));
 }
 
 void TestShop::setBehaviour(const QString &path, Behaviour behaviour)
 {
-    QMutexLocker lock(&mutex);
-    if (behaviour == Serve) {
-        rules.remove(path);
-        return;
-    }
     Rule rule;
-    rule.behaviour = behaviour;
+    rule.status = behaviour == NotFound ? 404 : behaviour == ServerError ? 500 : 0;
+    rule.fillerBytes = behaviour == EmptyBody ? 0 : -1;
+    rule.neverAnswer = behaviour == NeverAnswer;
+    rule.cutMidBody = behaviour == CloseMidBody;
     if (behaviour == Redirect)
-        rule.location = QStringLiteral("/");
-    if (behaviour == Slow) {
-        rule.durationMs = 1000;
-        rule.chunks = 10;
-    }
-    rules.insert(path, rule);
+        return setRedirect(path, QStringLiteral("/"));
+    if (behaviour == Slow)
+        return setSlow(path, 1000);
+    if (behaviour == Serve)
+        control("rule", path);
+    else
+        setRule(path, rule);
 }
 
 void TestShop::setRedirect(const QString &path, const QString &location, int status)
 {
-    QMutexLocker lock(&mutex);
     Rule rule;
-    rule.behaviour = Redirect;
-    rule.location = location;
     rule.status = status;
-    rules.insert(path, rule);
+    rule.headers.append({"Location", location.toUtf8()});
+    setRule(path, rule);
 }
 
 void TestShop::setSlow(const QString &path, int durationMs, int chunks)
 {
-    QMutexLocker lock(&mutex);
     Rule rule;
-    rule.behaviour = Slow;
-    rule.durationMs = qMax(0, durationMs);
-    rule.chunks = qMax(1, chunks);
-    rules.insert(path, rule);
+    rule.durationMs = durationMs;
+    rule.chunks = chunks;
+    setRule(path, rule);
 }
 
 void TestShop::clearBehaviours()
 {
-    QMutexLocker lock(&mutex);
-    rules.clear();
+    control("clear?what=rules");
 }
 
 QList<TestShop::LoggedRequest> TestShop::requests() const
 {
-    QMutexLocker lock(&mutex);
-    return log;
+    QList<LoggedRequest> list;
+    const QJsonArray log = QJsonDocument::fromJson(control("requests")).array();
+    for (const QJsonValue &value : log) {
+        const QJsonObject entry = value.toObject();
+        list.append({entry[QStringLiteral("id")].toInt(),
+                     entry[QStringLiteral("target")].toString().toUtf8(),
+                     entry[QStringLiteral("path")].toString(),
+                     qint64(entry[QStringLiteral("received_ms")].toDouble()),
+                     qint64(entry[QStringLiteral("answered_ms")].toDouble()),
+                     entry[QStringLiteral("status")].toInt()});
+    }
+    return list;
 }
 
 void TestShop::clearRequests()
 {
-    QMutexLocker lock(&mutex);
-    log.clear();
-}
-
-qint64 TestShop::clockMs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-QByteArray TestShop::defaultContentType()
-{
-    return QByteArrayLiteral("text/html; charset=utf-8");
+    control("clear?what=requests");
 }
 
 QString TestShop::productPath(const QString &category, const QString &id)
@@ -174,74 +165,5 @@ QString TestShop::productPath(const QString &category, const QString &id)
 
 QString TestShop::productUrl(const QString &category, const QString &id)
 {
-    return QStringLiteral("http://") + storeHost + productPath(category, id);
-}
-
-TestShop::Answer TestShop::answerFor(const QString &path) const
-{
-    Answer answer;
-    QStringList dirs;
-    {
-        QMutexLocker lock(&mutex);
-        answer.rule = rules.value(path);
-        const auto page = pages.constFind(path);
-        if (page != pages.constEnd()) {
-            answer.found = true;
-            answer.page = *page;
-            return answer;
-        }
-        dirs = catalogues;
-    }
-
-    // The product ID becomes part of a file path, so only plain IDs are looked up.
-    static const QRegularExpression product(
-        QStringLiteral("^/([^/]+)/work/=/product_id/([A-Za-z0-9_-]+)\\.html$"));
-    const QRegularExpressionMatch match = product.match(path);
-    if (!match.hasMatch())
-        return answer;
-    const QString layout = match.captured(1).endsWith(QLatin1String("-touch"))
-                               ? QStringLiteral("touch")
-                               : QStringLiteral("pc");
-    const QString name = match.captured(2) + QStringLiteral(".html");
-    for (const QString &dir : qAsConst(dirs)) {
-        QFile file(QDir(dir).filePath(layout + QLatin1Char('/') + name));
-        if (file.open(QIODevice::ReadOnly)) {
-            answer.found = true;
-            answer.page = Page{file.readAll(), defaultContentType()};
-            return answer;
-        }
-    }
-    return answer;
-}
-
-int TestShop::logRequest(LoggedRequest request)
-{
-    QMutexLocker lock(&mutex);
-    request.id = nextId++;
-    log.append(request);
-    return request.id;
-}
-
-void TestShop::logAnswer(int id, int status)
-{
-    QMutexLocker lock(&mutex);
-    for (int i = log.size() - 1; i >= 0; --i) {
-        if (log.at(i).id == id) {
-            log[i].status = status;
-            return;
-        }
-    }
-}
-
-void TestShop::logAnswered(int id)
-{
-    const qint64 now = clockMs();
-    QMutexLocker lock(&mutex);
-    for (int i = log.size() - 1; i >= 0; --i) {
-        if (log.at(i).id == id) {
-            if (log.at(i).answeredMs < 0)
-                log[i].answeredMs = now;
-            return;
-        }
-    }
+    return QStringLiteral("http://www.sakuvo.example") + productPath(category, id);
 }

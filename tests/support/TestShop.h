@@ -1,148 +1,93 @@
 #pragma once
 
 #include <QByteArray>
-#include <QHash>
 #include <QList>
-#include <QMutex>
+#include <QPair>
+#include <QProcess>
 #include <QString>
-#include <QStringList>
-#include <QtGlobal>
 
-class QThread;
-class TestShopServer;
-
-// A small HTTP/1.1 web shop on 127.0.0.1 for the tests and the demo. It
-// answers on a thread of its own, so a test may block its own thread (for
-// example in QThread::wait) while another thread downloads from it. Every
-// public function may be called from any thread.
-//
-// It understands both origin-form requests ("GET /home/work/... HTTP/1.1")
-// and absolute-form requests as a proxy receives them ("GET
-// http://www.sakuvo.example/home/work/... HTTP/1.1"), so a program pointed at
-// it through the http_proxy setting keeps the shop's real URLs.
+// The local web shop of the tests (tests/shop.py) as a process of its own on
+// 127.0.0.1, driven through control requests. Every function may be called
+// from any thread. It serves the store's real URLs to a program whose
+// http_proxy names proxyUrl(), and direct requests at the same address.
 class TestShop
 {
 public:
-    // What the shop does with a request for one path. CloseMidBody and Slow
-    // send the path's page, or a 4 KB filler page when it has none.
     enum Behaviour {
-        Serve,        // 200 with the page; 404 when there is no page
-        NotFound,     // 404
-        ServerError,  // 500
-        Redirect,     // 301/302 with a Location header (see setRedirect)
-        EmptyBody,    // 200 with Content-Length 0
-        NeverAnswer,  // reads the request and stays silent, connection open
-        CloseMidBody, // announces the whole body, sends half of it and closes
-        Slow          // sends the body in chunks spread over a time (see setSlow)
+        Serve,
+        NotFound,
+        ServerError,
+        Redirect,
+        EmptyBody,
+        NeverAnswer,
+        CloseMidBody,
+        Slow
     };
 
-    // One request as the shop received it.
+    // What the shop answers for one path; what a rule leaves as it is keeps
+    // the normal answer (200 with the page, 404 without one).
+    struct Rule
+    {
+        int status = 0;
+        QList<QPair<QByteArray, QByteArray>> headers; // e.g. Location, Retry-After, Content-Type
+        qint64 fillerBytes = -1; // a body of so many filler bytes instead of the page
+        bool endless = false;    // a filler body that never ends
+        bool gzip = false;       // the body sent gzip-compressed
+        bool cutMidBody = false; // the whole body announced, half of it sent, then closed
+        bool neverAnswer = false;
+        int durationMs = 0; // the body spread over this time ...
+        int chunks = 1;     // ... in so many pieces
+        int times = -1;     // answers so many requests, then the path is served as usual
+    };
+
     struct LoggedRequest
     {
-        // 1, 2, 3, ... in order of arrival (clearRequests does not restart it)
         int id = 0;
-        // 1, 2, 3, ... per accepted connection, so reused connections show
-        int connection = 0;
-        QByteArray method;
-        // As on the request line: a path, or a whole URL when sent to a proxy
-        QByteArray target;
-        // The target's path, percent-decoded, without query: the same for both forms
-        QString path;
-        // Names in lower case
-        QHash<QByteArray, QByteArray> headers;
-        // clockMs() when the request's head was complete
+        QByteArray target; // as on the request line: a path, or a whole URL sent to a proxy
+        QString path;      // the target's path, percent-decoded
         qint64 receivedMs = -1;
-        // clockMs() when the answer's last byte left the shop; -1 while it has not
-        qint64 answeredMs = -1;
-        // Status of the answer; 0 while none was sent
+        qint64 answeredMs = -1; // when the answer's last byte left; -1 while it has not
         int status = 0;
     };
 
-    // Listens on 127.0.0.1 at the port (0: any free port) before returning.
-    explicit TestShop(quint16 port = 0);
+    TestShop();
     ~TestShop();
     TestShop(const TestShop &) = delete;
     TestShop &operator=(const TestShop &) = delete;
 
-    bool isListening() const;
-    QString errorString() const;
-    quint16 port() const;
+    bool isListening() const { return port != 0; }
+    QString errorString() const { return error; }
     // "http://127.0.0.1:PORT": the shop as a proxy, and its origin for direct requests.
-    QString proxyUrl() const;
-    QString baseUrl() const;
+    QString proxyUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(port); }
 
-    // A folder with pc/<ID>.html and touch/<ID>.html, served at
-    // /<category>/work/=/product_id/<ID>.html (touch pages for categories
-    // that end in "-touch"). Folders are searched in the order added; files
-    // are read on every request.
+    // A folder with pc/<ID>.html and touch/<ID>.html, searched in the order added.
     void addCatalogue(const QString &dir);
     // An explicit page; it wins over the catalogues.
     void setPage(const QString &path, const QByteArray &body,
-                 const QByteArray &contentType = defaultContentType());
+                 const QByteArray &contentType = "text/html; charset=utf-8");
     void removePage(const QString &path);
     void clearPages();
 
-    // Behaviour for requests of one path (keyed like LoggedRequest::path);
-    // Serve removes any set before. Redirect without setRedirect goes to "/",
-    // Slow without setSlow takes 1 s in 10 chunks.
+    void setRule(const QString &path, const Rule &rule);
+    // Redirect goes to "/", Slow takes 1 s in 10 pieces; Serve removes the rule.
     void setBehaviour(const QString &path, Behaviour behaviour);
-    // Redirect with the status (301 or 302) to a location sent as given
-    // (an absolute URL or a path). The path's page, if any, is the body.
     void setRedirect(const QString &path, const QString &location, int status = 302);
-    // Sends the head at once and the body in chunks over durationMs.
     void setSlow(const QString &path, int durationMs, int chunks = 10);
     void clearBehaviours();
 
     QList<LoggedRequest> requests() const;
     void clearRequests();
 
-    // The monotonic clock of receivedMs and answeredMs, in milliseconds, for
-    // tests that stamp their own events.
-    static qint64 clockMs();
-    static QByteArray defaultContentType();
-    // "/<category>/work/=/product_id/<id>.html"
+    // "/<category>/work/=/product_id/<id>.html" and the store's whole URL of it
     static QString productPath(const QString &category, const QString &id);
-    // "http://www.sakuvo.example/<category>/work/=/product_id/<id>.html"
     static QString productUrl(const QString &category, const QString &id);
 
 private:
-    friend class TestShopServer;
+    QByteArray control(const QByteArray &command, const QString &path = QString(),
+                       const QByteArray &body = QByteArray(),
+                       const QByteArray &contentType = "text/plain") const;
 
-    struct Rule
-    {
-        Behaviour behaviour = Serve;
-        QString location;
-        int status = 302;
-        int durationMs = 0;
-        int chunks = 1;
-    };
-    struct Page
-    {
-        QByteArray body;
-        QByteArray contentType;
-    };
-    // What the server needs to answer one path; taken in one piece under the lock.
-    struct Answer
-    {
-        Rule rule;
-        bool found = false;
-        Page page;
-    };
-
-    Answer answerFor(const QString &path) const;
-    int logRequest(LoggedRequest request);
-    void logAnswer(int id, int status);
-    void logAnswered(int id);
-
-    mutable QMutex mutex;
-    QStringList catalogues;
-    QHash<QString, Page> pages;
-    QHash<QString, Rule> rules;
-    QList<LoggedRequest> log;
-    int nextId = 1;
-
-    QThread *thread = nullptr;
-    TestShopServer *server = nullptr;
-    quint16 listeningPort = 0;
-    QString listenError;
+    QProcess process;
+    quint16 port = 0;
+    QString error;
 };

@@ -7,10 +7,12 @@
 #include "utility/XmlUtility.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QLocale>
 #include <QMutexLocker>
 #include <QNetworkAccessManager>
 #include <QNetworkCookieJar>
@@ -18,6 +20,7 @@
 #include <QNetworkReply>
 #include <QTextCodec>
 #include <QThread>
+#include <QTimer>
 
 namespace zorv {
 
@@ -33,6 +36,52 @@ const QString emptyNameMessage = QStringLiteral("'新しい名前が空になり
 // Numbers tried after the name itself before the rename gives up.
 const int maxDuplicateNumber = 1000;
 const QString unknownCharsetMessage = QStringLiteral("'文字コード「%1」に対応していません。'");
+// Times a page is asked again after the shop said it is too busy.
+const int maxRetries = 2;
+// The wait when a busy shop does not say how long.
+const qint64 defaultRetryWaitMs = 1000;
+
+// How long a Retry-After value asks to wait: seconds, or an HTTP date.
+qint64 retryAfterMs(const QByteArray &value, int capMs)
+{
+    const QString text = QString::fromLatin1(value).simplified();
+    qint64 waitMs = defaultRetryWaitMs;
+    bool isNumber = false;
+    const qint64 seconds = text.toLongLong(&isNumber);
+    if (isNumber) {
+        waitMs = seconds > capMs / 1000 ? capMs : seconds * 1000;
+    } else if (!text.isEmpty()) {
+        // The preferred form and the two older ones HTTP still allows.
+        static const char *const formats[] = {"ddd, dd MMM yyyy hh:mm:ss 'GMT'",
+                                              "dddd, dd-MMM-yy hh:mm:ss 'GMT'",
+                                              "ddd MMM d hh:mm:ss yyyy"};
+        for (const char *format : formats) {
+            QDateTime when = QLocale::c().toDateTime(text, QLatin1String(format));
+            if (!when.isValid())
+                continue;
+            when.setTimeSpec(Qt::UTC);
+            waitMs = QDateTime::currentDateTimeUtc().msecsTo(when);
+            break;
+        }
+    }
+    return qBound<qint64>(0, waitMs, capMs);
+}
+
+// A page's category as the renamer can tell it: its address without the ID.
+QString categoryOf(const RequestPtr &request)
+{
+    return request->url().toString().remove(request->id());
+}
+
+// Products of one plug-in whose IDs begin alike tend to live in one category.
+QString categoryKey(const EntryPtr &entry)
+{
+    const QString id = entry->id();
+    int letters = 0;
+    while (letters < id.size() && !id.at(letters).isDigit())
+        ++letters;
+    return QString::number(quintptr(entry->plugin()), 16) + QLatin1Char('/') + id.left(letters);
+}
 } // namespace
 
 Renamer::Renamer(QSharedPointer<Option> option, QObject *parent)
@@ -46,6 +95,11 @@ Renamer::~Renamer() = default;
 void Renamer::setTransferTimeout(int milliseconds)
 {
     transferTimeoutMs = milliseconds;
+}
+
+void Renamer::setRetryWaitCap(int milliseconds)
+{
+    retryWaitCapMs = qMax(0, milliseconds);
 }
 
 void Renamer::add(const QList<QFileInfo> &files)
@@ -141,6 +195,11 @@ void Renamer::doWork()
     downloader = new WebDownloader(manager);
     connect(downloader, SIGNAL(finished(const QNetworkReply *, QByteArray)), this,
             SLOT(downloadFinished(const QNetworkReply *, QByteArray)));
+    retryTimer = new QTimer;
+    retryTimer->setSingleShot(true);
+    // A coarse timer may fire a twentieth early: sooner than the shop asked.
+    retryTimer->setTimerType(Qt::PreciseTimer);
+    connect(retryTimer, SIGNAL(timeout()), this, SLOT(retryPage()));
 
     forever
     {
@@ -154,6 +213,9 @@ void Renamer::doWork()
             entry = current;
         }
         if (entry && entry->status() == Entry::Waiting) {
+            // A page this run has seen needs neither a request nor a pause.
+            if (useRememberedPage(entry))
+                continue;
             QEventLoop loop;
             connect(this, SIGNAL(finished(EntryPtr, RequestPtr)), &loop, SLOT(quit()));
             connect(this, SIGNAL(aborted()), &loop, SLOT(quit()));
@@ -177,6 +239,8 @@ void Renamer::doWork()
     }
 
     qDebug() << "renamer thread cleanup.";
+    delete retryTimer;
+    retryTimer = nullptr;
     disconnect(downloader, nullptr, this, nullptr);
     delete downloader;
     downloader = nullptr;
@@ -186,7 +250,8 @@ void Renamer::doWork()
 
 void Renamer::startRequest(const EntryPtr &entry)
 {
-    const RequestPtr request = entry->requests().at(entry->requestIndex());
+    const RequestPtr request = nextRequest(entry);
+    retriesLeft = maxRetries;
     QNetworkCookieJar *jar = new QNetworkCookieJar(manager);
     jar->setCookiesFromUrl(entry->plugin()->information()->cookies, request->url());
     manager->setCookieJar(jar);
@@ -210,12 +275,22 @@ void Renamer::downloadFinished(const QNetworkReply *reply, const QByteArray &byt
     if (!entry)
         return;
 
+    // A shop under load asks to come back later: the same page is asked again.
+    if (retryLater(reply))
+        return;
+
     QString message;
     int outcome = Entry::Error;
     bool nextAllowed = true;
+    const QUrl pageUrl = entry->requests().at(entry->requestIndex())->url();
+    // Only a definite "no such page" is remembered among the failures.
+    const bool notFound = reply->error() == QNetworkReply::ContentNotFoundError ||
+                          reply->error() == QNetworkReply::ContentGoneError;
 
     if (reply->error() != QNetworkReply::NoError) {
         message = reply->errorString();
+        if (notFound)
+            pages.remember(pageUrl, {false, WorkInfo(), message});
     } else {
         PluginInterface *plugin = entry->plugin();
         const QString charset = plugin->information()->charset;
@@ -230,50 +305,32 @@ void Renamer::downloadFinished(const QNetworkReply *reply, const QByteArray &byt
             const QDomDocument document = XmlUtility::htmlToXml(html);
             WorkInfo work;
             if (plugin->parse(reply->url(), document, work, message)) {
-                const RenameOption renameOption = option->copyRenameOption();
-                const QString baseName = composeBaseName(renameOption, entry->id(), work);
-                const QString safeName = sanitizeFileName(baseName);
-                if (safeName != baseName)
-                    message += invalidCharactersNote;
-                if (safeName.trimmed().isEmpty()) {
-                    // Only an extension, or blanks: a name that hides or
-                    // vanishes in a listing is no name.
-                    message += emptyNameMessage;
-                    nextAllowed = false;
-                } else if (renameFile(entry, renameOption, work, message)) {
-                    outcome = Entry::Done;
-                } else {
-                    nextAllowed = false;
-                }
+                pages.remember(pageUrl, {true, work, message});
+                noteCategory(entry, entry->requests().at(entry->requestIndex()));
+                outcome = renameFile(entry, work, message, nextAllowed);
             }
         }
     }
-
-    const RequestPtr request = entry->requests().at(entry->requestIndex());
-    bool queueEmpty;
-    {
-        QMutexLocker lock(&mutex);
-        if (outcome == Entry::Error && nextAllowed &&
-            entry->requestIndex() + 1 < entry->requests().size()) {
-            entry->setRequestIndex(entry->requestIndex() + 1);
-            outcome = Entry::Waiting;
-        } else {
-            finishedEntries.append(current);
-            queue.removeFirst();
-            current.clear();
-        }
-        entry->setStatus(outcome);
-        entry->setMessage(message);
-        queueEmpty = queue.isEmpty();
-    }
-    emit finished(entry, request);
-    if (queueEmpty)
-        emit allFinished();
+    finishPage(entry, outcome, message, nextAllowed, notFound);
 }
 
-bool Renamer::renameFile(const EntryPtr &entry, const RenameOption &renameOption,
-                         const WorkInfo &work, QString &message)
+int Renamer::renameFile(const EntryPtr &entry, const WorkInfo &work, QString &message,
+                        bool &nextAllowed)
 {
+    const RenameOption renameOption = option->copyRenameOption();
+    const QString baseName = composeBaseName(renameOption, entry->id(), work);
+    const QString safeName = sanitizeFileName(baseName);
+    if (safeName != baseName)
+        message += invalidCharactersNote;
+    // Any failure below ends the entry: another page of the same product
+    // would give the same name.
+    nextAllowed = false;
+    if (safeName.trimmed().isEmpty()) {
+        // Only an extension, or blanks: a name that hides or vanishes in a
+        // listing is no name.
+        message += emptyNameMessage;
+        return Entry::Error;
+    }
     const QFileInfo fileInfo = entry->fileInfo();
     const QDir folder = fileInfo.absoluteDir();
     const QString suffix = fileExtension(fileInfo.fileName());
@@ -300,7 +357,7 @@ bool Renamer::renameFile(const EntryPtr &entry, const RenameOption &renameOption
             entry->setNewName(candidate);
             entry->setAlreadyNamed(true);
             message = alreadyNamedNote;
-            return true;
+            return Entry::Done;
         }
         result = FileRename::renameNoReplace(fileInfo.absoluteFilePath(),
                                              folder.filePath(candidate), &error);
@@ -315,10 +372,10 @@ bool Renamer::renameFile(const EntryPtr &entry, const RenameOption &renameOption
         if (n > 0)
             message += duplicateNote;
         qDebug().noquote() << fileInfo.fileName() + QStringLiteral(" -> ") + candidate;
-        return true;
+        return Entry::Done;
     case FileRename::SourceMissing:
         message = sourceMissingMessage;
-        return false;
+        return Entry::Error;
     default:
         qDebug().noquote() << QStringLiteral("%1 {error: %2 -> %3: %4}")
                                   .arg(QLatin1String(Q_FUNC_INFO), fileInfo.fileName(), candidate,
@@ -326,8 +383,122 @@ bool Renamer::renameFile(const EntryPtr &entry, const RenameOption &renameOption
                                            ? QStringLiteral("every numbered name is taken")
                                            : error);
         message = renameFailedMessage;
-        return false;
+        return Entry::Error;
     }
+}
+
+void Renamer::finishPage(const EntryPtr &entry, int outcome, QString message, bool nextAllowed,
+                         bool notFound)
+{
+    const RequestPtr request = entry->requests().at(entry->requestIndex());
+    // A product missing from one category is no news; the first other
+    // failure (time-out, busy shop, unreadable page) tells why none was had.
+    if (outcome == Entry::Error && !notFound && tellingFailure.isEmpty())
+        tellingFailure = message;
+    bool queueEmpty;
+    {
+        QMutexLocker lock(&mutex);
+        if (outcome == Entry::Error && nextAllowed && attempt + 1 < order.size()) {
+            ++attempt;
+            entry->setRequestIndex(order.at(attempt));
+            outcome = Entry::Waiting;
+        } else {
+            if (outcome == Entry::Error && nextAllowed && !tellingFailure.isEmpty())
+                message = tellingFailure;
+            finishedEntries.append(current);
+            queue.removeFirst();
+            current.clear();
+        }
+        entry->setStatus(outcome);
+        entry->setMessage(message);
+        queueEmpty = queue.isEmpty();
+    }
+    emit finished(entry, request);
+    if (queueEmpty)
+        emit allFinished();
+}
+
+RequestPtr Renamer::nextRequest(const EntryPtr &entry)
+{
+    if (entry->number() != orderedEntry) {
+        orderedEntry = entry->number();
+        order = candidateOrder(entry);
+        attempt = 0;
+        tellingFailure.clear();
+        entry->setRequestIndex(order.first());
+    }
+    return entry->requests().at(entry->requestIndex());
+}
+
+QList<int> Renamer::candidateOrder(const EntryPtr &entry) const
+{
+    // The category where this run last found a product of the same prefix
+    // comes first, the others follow in the plug-in's order.
+    const QString preferred = lastFoundCategory.value(categoryKey(entry));
+    const QList<RequestPtr> &requests = entry->requests();
+    QList<int> result;
+    for (int i = 0; !preferred.isEmpty() && i < requests.size(); ++i) {
+        if (categoryOf(requests.at(i)) == preferred) {
+            result.append(i);
+            break;
+        }
+    }
+    for (int i = 0; i < requests.size(); ++i) {
+        if (!result.contains(i))
+            result.append(i);
+    }
+    return result;
+}
+
+void Renamer::noteCategory(const EntryPtr &entry, const RequestPtr &request)
+{
+    lastFoundCategory.insert(categoryKey(entry), categoryOf(request));
+}
+
+bool Renamer::useRememberedPage(const EntryPtr &entry)
+{
+    const RequestPtr request = nextRequest(entry);
+    PageMemory::Page page;
+    if (!pages.recall(request->url(), &page))
+        return false;
+    qDebug().noquote() << QStringLiteral("remembered page. ") + request->url().toString();
+    entry->setStatus(Entry::Processing);
+    entry->setMessage(QString());
+    emit started(entry, request);
+    QString message = page.message;
+    bool nextAllowed = true;
+    int outcome = Entry::Error;
+    if (page.found) {
+        noteCategory(entry, request);
+        outcome = renameFile(entry, page.work, message, nextAllowed);
+    }
+    finishPage(entry, outcome, message, nextAllowed, !page.found);
+    return true;
+}
+
+bool Renamer::retryLater(const QNetworkReply *reply)
+{
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if ((status != 429 && status != 503) || retriesLeft <= 0)
+        return false;
+    --retriesLeft;
+    const qint64 waitMs = retryAfterMs(reply->rawHeader("Retry-After"), retryWaitCapMs);
+    qDebug().noquote() << QStringLiteral("page busy, asked again in %1 ms. %2")
+                              .arg(waitMs)
+                              .arg(reply->url().toString());
+    retryTimer->start(int(waitMs));
+    return true;
+}
+
+void Renamer::retryPage()
+{
+    EntryPtr entry;
+    {
+        QMutexLocker lock(&mutex);
+        entry = current;
+    }
+    if (entry && downloader)
+        downloader->download(entry->requests().at(entry->requestIndex())->url());
 }
 
 } // namespace zorv

@@ -4,9 +4,11 @@
 #include "data/Option.h"
 #include "data/Request.h"
 #include "plugin/PluginInterface.h"
+#include "renamer/PageMemory.h"
 
 #include <QByteArray>
 #include <QFileInfo>
+#include <QHash>
 #include <QList>
 #include <QMutex>
 #include <QObject>
@@ -15,6 +17,7 @@
 class QNetworkAccessManager;
 class QNetworkReply;
 class QThread;
+class QTimer;
 
 namespace zorv {
 
@@ -28,12 +31,17 @@ class Renamer : public QObject
 public:
     // How long a page may go without any progress before it counts as failed.
     static constexpr int DefaultTransferTimeoutMs = 30000;
+    // The longest a shop's "come back later" is waited for before the same
+    // page is asked again.
+    static constexpr int DefaultRetryWaitCapMs = 60000;
 
     explicit Renamer(QSharedPointer<Option> option, QObject *parent = nullptr);
     ~Renamer() override;
 
     // Takes effect for the next doWork(); tests use short limits.
     void setTransferTimeout(int milliseconds);
+    // Set before the worker starts, like the time limit; tests use short caps.
+    void setRetryWaitCap(int milliseconds);
 
     // GUI thread: makes entries for the files the plug-ins recognise and queues them.
     void add(const QList<QFileInfo> &files);
@@ -58,19 +66,41 @@ public slots:
 
 private slots:
     void downloadFinished(const QNetworkReply *reply, const QByteArray &bytes);
+    void retryPage();
 
 private:
     void startRequest(const EntryPtr &entry);
-    // Renames the entry's file to the base name, numbered " (n)" while the
-    // name is taken, with its old extension. Adds the notes to message, or
-    // puts the failure there and returns false.
-    bool renameFile(const EntryPtr &entry, const RenameOption &renameOption, const WorkInfo &work,
-                    QString &message);
+    RequestPtr nextRequest(const EntryPtr &entry);
+    QList<int> candidateOrder(const EntryPtr &entry) const;
+    void noteCategory(const EntryPtr &entry, const RequestPtr &request);
+    bool useRememberedPage(const EntryPtr &entry);
+    bool retryLater(const QNetworkReply *reply);
+    // Composes the new name and renames the entry's file to it, numbered
+    // " (n)" while the name is taken, with its old extension. Adds the notes
+    // to message, or puts the failure there; the outcome for the entry.
+    int renameFile(const EntryPtr &entry, const WorkInfo &work, QString &message,
+                   bool &nextAllowed);
+    void finishPage(const EntryPtr &entry, int outcome, QString message, bool nextAllowed,
+                    bool notFound);
 
     int transferTimeoutMs = DefaultTransferTimeoutMs;
+    int retryWaitCapMs = DefaultRetryWaitCapMs;
     bool abortRequested = false;
     QNetworkAccessManager *manager = nullptr;
     WebDownloader *downloader = nullptr;
+    QTimer *retryTimer = nullptr;
+    int retriesLeft = 0;
+    // Worker thread only, for the life of this renamer (one run): pages by
+    // address, and by plug-in and ID prefix the category a product was
+    // last found on.
+    PageMemory pages;
+    QHash<QString, QString> lastFoundCategory;
+    // The current entry's candidates in the order they are tried, how far
+    // it got, and the failure that says most about why it went wrong.
+    int orderedEntry = -1;
+    QList<int> order;
+    int attempt = 0;
+    QString tellingFailure;
     QSharedPointer<Option> option;
     QList<EntryPtr> queue;
     QList<EntryPtr> finishedEntries;

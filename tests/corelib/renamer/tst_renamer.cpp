@@ -777,6 +777,97 @@ private slots:
         QCOMPARE(QFileInfo(path("T.zip")).symLinkTarget(), pointee);
         QVERIFY(!QFileInfo::exists(pointee));
     }
+
+    // The parts of one product share their pages: each is asked for once a run,
+    // and the next product of the prefix starts on the category last found.
+    void onePageRequestPerProduct_data()
+    {
+        QTest::addColumn<QString>("category"); // where the pages are; empty: nowhere
+        QTest::addColumn<QString>("otherId");  // a second five-part product, or none
+        QTest::addColumn<int>("requests");
+        QTest::addRow("found on the first category") << "home" << QString() << 1;
+        QTest::addRow("found on the second category") << "maniax" << QString() << 2;
+        QTest::addRow("found nowhere") << QString() << QString() << 6;
+        QTest::addRow("same prefix starts on that category") << "maniax"
+                                                             << "RJ654321" << 3;
+    }
+
+    void onePageRequestPerProduct()
+    {
+        QFETCH(QString, category);
+        QFETCH(QString, otherId);
+        QFETCH(int, requests);
+        auto forget =
+            qScopeGuard([&] { shop->removePage(TestShop::productPath(category, otherId)); });
+        QList<QFileInfo> files;
+        for (const QString &id : QStringList{"RJ123456", otherId}) {
+            if (!category.isEmpty() && !id.isEmpty())
+                shop->setPage(TestShop::productPath(category, id), pcPage("T", id));
+            for (int part = 1; part <= 5 && !id.isEmpty(); ++part)
+                files << file(QStringLiteral("%1.part%2.rar").arg(id).arg(part));
+        }
+        Run run;
+        run.start(files);
+        QVERIFY(run.waitAllFinished());
+        QCOMPARE(shop->requests().size(), requests);
+        QCOMPARE(run.recorder.count("started"), run.recorder.count("finished"));
+        int done = -1, failed = -1;
+        run.renamer->counts(nullptr, nullptr, &done, &failed);
+        QCOMPARE(category.isEmpty() ? failed : done, files.size());
+    }
+
+    // A busy shop is asked again after the wait it names, capped, at most
+    // twice; when every candidate failed, the message names the first failure
+    // that was not "not found".
+    void busyOrFailingPage_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("retryAfter"); // "date": an HTTP date 4 s ahead
+        QTest::addColumn<int>("times");          // such answers before the page; -1: always
+        QTest::addColumn<int>("requests");
+        QTest::addColumn<int>("minGapMs");    // between the first two requests
+        QTest::addColumn<QString>("message"); // a part of the last one; empty: Done
+        QTest::addRow("429, seconds") << 429 << "2" << 1 << 2 << 1900 << QString();
+        QTest::addRow("503, HTTP date") << 503 << "date" << 1 << 2 << 2500 << QString();
+        QTest::addRow("long wait capped") << 429 << "3600" << 1 << 2 << 3900 << QString();
+        QTest::addRow("busy thrice, named over a later 404")
+            << 503 << "0" << -1 << 4 << 0 << "Service Unavailable";
+        QTest::addRow("unreadable page named over a later 404")
+            << 200 << QString() << -1 << 2 << 0 << "'タイトルがみつかりませんでした'";
+    }
+
+    void busyOrFailingPage()
+    {
+        QFETCH(int, status);
+        QFETCH(QString, retryAfter);
+        QFETCH(int, times);
+        QFETCH(int, requests);
+        QFETCH(int, minGapMs);
+        QFETCH(QString, message);
+        const QString soft = TestShop::productPath("soft", "VJ123456");
+        if (times > 0)
+            shop->setPage(soft, pcPage("T", "VJ123456"));
+        TestShop::Rule rule;
+        rule.status = status;
+        rule.times = times;
+        if (retryAfter == "date")
+            retryAfter = QLocale::c().toString(QDateTime::currentDateTimeUtc().addSecs(4),
+                                               "ddd, dd MMM yyyy hh:mm:ss 'GMT'");
+        if (!retryAfter.isEmpty())
+            rule.headers.append({"Retry-After", retryAfter.toLatin1()});
+        shop->setRule(soft, rule);
+        Run run;
+        run.renamer->setRetryWaitCap(4000);
+        run.start({file("VJ123456.zip")});
+        QVERIFY(run.waitAllFinished());
+        const QList<TestShop::LoggedRequest> log = shop->requests();
+        QCOMPARE(log.size(), requests);
+        QVERIFY(log.at(1).receivedMs - log.at(0).answeredMs >= minGapMs);
+        QCOMPARE(run.recorder.count("started"), message.isEmpty() ? 1 : 2); // retries add no row
+        const Event last = run.recorder.of("finished").last();
+        QCOMPARE(last.status, int(message.isEmpty() ? Entry::Done : Entry::Error));
+        QVERIFY2(last.message.contains(message), qPrintable(last.message));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestRenamer)

@@ -103,7 +103,7 @@ private slots:
     void reachesCatalogue();
 
 private:
-    QUrl shopUrl(const QString &path) const { return QUrl(shop->baseUrl() + path); }
+    QUrl shopUrl(const QString &path) const { return QUrl(shop->proxyUrl() + path); }
 
     QScopedPointer<TestShop> shop;
 };
@@ -284,13 +284,12 @@ void tst_WebDownloader::reachesCatalogue_data()
         QTest::newRow(name) << QString::fromUtf8(route) << QString::fromUtf8(category)
                             << QString::fromUtf8(page);
     };
-    QTest::addColumn<QString>("route"); // "proxy" or "program"
+    QTest::addColumn<QString>("route"); // "proxy"
     QTest::addColumn<QString>("category");
     QTest::addColumn<QString>("page"); // in the catalogue
 
     row("PC page through the proxy", "proxy", "home", "pc/RJ100001");
     row("touch page through the proxy", "proxy", "maniax-touch", "touch/RJ100002");
-    row("touch page from the standalone shop", "program", "books-touch", "touch/BJ100001");
 }
 
 void tst_WebDownloader::reachesCatalogue()
@@ -302,18 +301,8 @@ void tst_WebDownloader::reachesCatalogue()
     QFile file(TestPaths::dataFile(QStringLiteral("pages/%1.html").arg(page)));
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QString id = page.section(QLatin1Char('/'), 1);
-    QNetworkProxy proxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), shop->port());
-    QProcess program;
-    if (route == QLatin1String("program")) {
-        program.start(
-            TestPaths::binDir() + QStringLiteral("/zorv-test-shop"),
-            {QStringLiteral("--catalogue"), TestPaths::dataFile(QStringLiteral("pages"))});
-        QVERIFY2(program.waitForStarted(waitLimitMs), qPrintable(program.errorString()));
-        QTRY_VERIFY_WITH_TIMEOUT(program.canReadLine(), waitLimitMs);
-        const QByteArray line = program.readLine().trimmed();
-        QVERIFY2(line.startsWith("listening http://127.0.0.1:"), line.constData());
-        proxy.setPort(quint16(QUrl(QString::fromLatin1(line.mid(10))).port()));
-    }
+    QNetworkProxy proxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"),
+                        quint16(QUrl(shop->proxyUrl()).port()));
 
     Rig rig;
     rig.manager.setProxy(proxy);
@@ -323,12 +312,6 @@ void tst_WebDownloader::reachesCatalogue()
     QCOMPARE(rig.receiver.outcomes.first().status, 200);
     QVERIFY(rig.receiver.outcomes.first().bytes == file.readAll());
 
-    if (route == QLatin1String("program")) {
-        program.terminate();
-        QVERIFY(program.waitForFinished(waitLimitMs));
-        QCOMPARE(program.exitCode(), 0);
-        return;
-    }
     // The whole URL on the request line is logged under the page's path.
     const QList<TestShop::LoggedRequest> requests = shop->requests();
     QCOMPARE(requests.size(), 1);
