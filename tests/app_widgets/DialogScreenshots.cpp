@@ -1,6 +1,5 @@
-// Saves pictures of the configuration dialog and the store plug-in's detail
-// dialog for the documentation: zorv_dialog_screenshots OUTPUT_FOLDER. Run on
-// a real display server (scripts/screenshot-dialogs), for the desktop's fonts.
+// zorv_dialog_screenshots OUTPUT_FOLDER: pictures of two dialogs for the README,
+// taken on a real display server (scripts/screenshot-dialogs).
 #include "ConfigDialog.h"
 #include "FormFont.h"
 #include "PluginDetailDialog.h"
@@ -12,32 +11,28 @@
 #include <QListWidget>
 #include <QTest>
 
-using namespace zorv;
-
-static bool save(QWidget *dialog, const QString &folder, const QString &file)
-{
-    dialog->show();
-    const bool shown = QTest::qWaitForWindowExposed(dialog);
-    QApplication::processEvents(); // the first paint
-    return shown && dialog->grab().save(QDir(folder).filePath(file), "PNG");
-}
-
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
-    FormFont::install(); // the program's stand-in font
-    const QString folder = QApplication::arguments().value(1);
-    ConfigDialog config;
-    config.setOption(Option::createDefault());
-    // A row chosen, as while the user reorders the elements.
-    config.findChild<QListWidget *>(QStringLiteral("orderListWidget"))->setCurrentRow(2);
-    PluginManager manager;
-    PluginDetailDialog detail;
-    if (folder.isEmpty() || !manager.load(TestPaths::pluginBuildDir()))
+    zorv::FormFont::install(); // the program's stand-in font
+    const QDir folder(QApplication::arguments().value(1));
+    zorv::PluginManager manager;
+    if (QApplication::arguments().size() != 2 || !manager.load(TestPaths::pluginBuildDir()))
         return 2;
+    zorv::ConfigDialog config;
+    config.setOption(zorv::Option::createDefault());
+    // A row chosen, as while the user reorders the elements.
+    config.findChild<QListWidget *>()->setCurrentRow(2);
+    zorv::PluginDetailDialog detail;
     detail.setPlugin(manager.plugins().first());
     detail.updateView();
-    const bool saved = save(&config, folder, QStringLiteral("config-dialog.png")) &&
-                       save(&detail, folder, QStringLiteral("plugin-detail-dialog.png"));
-    return saved ? 0 : 1;
+    for (QDialog *dialog : {static_cast<QDialog *>(&config), static_cast<QDialog *>(&detail)}) {
+        dialog->show();
+        const bool shown = QTest::qWaitForWindowExposed(dialog);
+        QApplication::processEvents(); // the first paint
+        const char *file = dialog == &config ? "config-dialog.png" : "plugin-detail-dialog.png";
+        if (!shown || !dialog->grab().save(folder.filePath(file), "PNG"))
+            return 1;
+    }
+    return 0;
 }

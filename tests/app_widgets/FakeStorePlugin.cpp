@@ -1,9 +1,7 @@
-// A store plug-in that only describes itself, for the plug-in dialogs; built
-// once per FAKE_NAME, FAKE_VERSION, FAKE_COPYRIGHT and FAKE_SUPPORT.
+// A store plug-in that only describes itself (FAKE_NAME and so on), for the dialogs.
 #include "plugin/PluginInterface.h"
 
 #include <QObject>
-#include <QtPlugin>
 
 class FakeStorePlugin : public QObject, public zorv::PluginInterface
 {

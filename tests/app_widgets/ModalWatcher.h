@@ -16,12 +16,11 @@ public:
     {
         QObject::connect(&timer, &QTimer::timeout, [this, action] {
             auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget());
-            if ((dialog && dialog->isVisible()) || ++polls > 3000)
+            done = dialog && dialog->isVisible();
+            if (done || ++polls > 3000)
                 timer.stop();
-            if (dialog && dialog->isVisible() && !done) {
-                done = true;
+            if (done)
                 action(dialog);
-            }
         });
         timer.start(10);
     }

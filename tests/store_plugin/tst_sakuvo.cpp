@@ -1,10 +1,9 @@
-// The store plug-in's ID rule and the product pages it proposes for an ID,
-// in the order the renamer tries them. How the pages are read is the page
-// catalogue's part (tst_pages).
 #include "Sakuvo.h"
 
 #include <QtTest>
 
+// The ID found in a file name and the product pages proposed for it, in the
+// order the renamer tries them. How pages are read is tst_pages' part.
 class tst_Sakuvo : public QObject
 {
     Q_OBJECT
@@ -15,29 +14,18 @@ private slots:
         QTest::addColumn<QString>("fileName");
         QTest::addColumn<QString>("id"); // empty: none found, the caller's text untouched
         QTest::addColumn<QString>("categories");
-        QTest::addRow("RJ, lower case, bracketed")
-            << "[rj012345] title.zip"
-            << "RJ012345"
-            << "home maniax girls home-touch maniax-touch girls-touch";
-        QTest::addRow("BJ: seven digits give six")
-            << "BJ1234567.zip"
-            << "BJ123456"
-            << "comic books girls-pro comic-touch books-touch girls-pro-touch";
-        QTest::addRow("RE without word boundary") << "xre123456_v2.rar"
-                                                  << "RE123456"
-                                                  << "eng ecchi-eng eng-touch ecchi-eng-touch";
-        QTest::addRow("VJ: the first match, PC only") << "RJ12 VJ654321 RJ111111.zip"
-                                                      << "VJ654321"
-                                                      << "soft pro";
-        QTest::addRow("VE: an ID without pages") << "VE123456.zip"
-                                                 << "VE123456"
-                                                 << "";
-        QTest::addRow("five digits") << "RJ12345.zip"
-                                     << ""
-                                     << "";
-        QTest::addRow("other letters") << "AJ123456 RX123456 RJ-123456.zip"
-                                       << ""
-                                       << "";
+        const auto row = [](const char *name, const char *file, const char *id, const char *urls) {
+            QTest::newRow(name) << QString(file) << QString(id) << QString(urls);
+        };
+        row("RJ, lower case", "[rj012345] a.zip", "RJ012345",
+            "home maniax girls home-touch maniax-touch girls-touch");
+        row("BJ: seven digits give six", "BJ1234567.zip", "BJ123456",
+            "comic books girls-pro comic-touch books-touch girls-pro-touch");
+        row("RE without word boundary", "xre123456_v2.rar", "RE123456",
+            "eng ecchi-eng eng-touch ecchi-eng-touch");
+        row("VJ: the first match, PC only", "RJ12 VJ654321 RJ111111.zip", "VJ654321", "soft pro");
+        row("VE: an ID without pages", "VE123456.zip", "VE123456", "");
+        row("five digits, other letters", "RJ12345 AJ123456 RX123456 RJ-123456.zip", "", "");
     }
 
     void idAndUrls()
