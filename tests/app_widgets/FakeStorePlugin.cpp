@@ -1,10 +1,7 @@
-// A store plug-in that only describes itself, for the plug-in dialogs. The
-// same source is built several times, each time with another self-description
-// (FAKE_NAME, FAKE_VERSION, FAKE_COPYRIGHT, FAKE_SUPPORT).
+// A store plug-in that only describes itself (FAKE_NAME and so on), for the dialogs.
 #include "plugin/PluginInterface.h"
 
 #include <QObject>
-#include <QtPlugin>
 
 class FakeStorePlugin : public QObject, public zorv::PluginInterface
 {
@@ -13,24 +10,18 @@ class FakeStorePlugin : public QObject, public zorv::PluginInterface
     Q_INTERFACES(zorv::PluginInterface)
 
 public:
-    FakeStorePlugin()
+    const zorv::PluginInfo *information() const override
     {
-        info.name = QStringLiteral(FAKE_NAME);
-        info.version = QStringLiteral(FAKE_VERSION);
-        info.copyright = QStringLiteral(FAKE_COPYRIGHT);
-        info.support = QStringLiteral(FAKE_SUPPORT);
+        static const zorv::PluginInfo info{FAKE_NAME,    FAKE_VERSION, {}, FAKE_COPYRIGHT,
+                                           FAKE_SUPPORT, {},           {}, {}};
+        return &info;
     }
-
-    const zorv::PluginInfo *information() const override { return &info; }
     bool findId(const QString &, QString &) const override { return false; }
     QList<QUrl> urls(const QString &) const override { return {}; }
     bool parse(const QUrl &, const QDomDocument &, zorv::WorkInfo &, QString &) const override
     {
         return false;
     }
-
-private:
-    zorv::PluginInfo info;
 };
 
 #include "FakeStorePlugin.moc"

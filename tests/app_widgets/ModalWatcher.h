@@ -1,52 +1,33 @@
 #pragma once
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QObject>
 #include <QTimer>
-#include <QWidget>
 
 #include <functional>
 
-// Waits, while a test sits in some dialog's exec(), for the first modal
-// dialog of type Dialog to be shown and hands it to the action (which
-// typically reads it and then closes it). Polls the event loop rather than
-// sleeping; gives up after a generous limit so a missing dialog fails the
-// test instead of hanging it.
+// While a test sits in exec() or a click that opens a modal dialog, hands the
+// first shown modal Dialog to the action (which reads and closes it). Gives up
+// after 30 s, so that a dialog that never opens fails the test, not hangs it.
 template <typename Dialog>
 class ModalWatcher
 {
 public:
     explicit ModalWatcher(std::function<void(Dialog *)> action)
-        : action(std::move(action))
     {
-        QObject::connect(&timer, &QTimer::timeout, [this] { poll(); });
-        timer.setInterval(10);
-        elapsed.start();
-        timer.start();
+        QObject::connect(&timer, &QTimer::timeout, [this, action] {
+            auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget());
+            done = dialog && dialog->isVisible();
+            if (done || ++polls > 3000)
+                timer.stop();
+            if (done)
+                action(dialog);
+        });
+        timer.start(10);
     }
-    ModalWatcher(const ModalWatcher &) = delete;
-    ModalWatcher &operator=(const ModalWatcher &) = delete;
-
-    // True once the action has run on a shown dialog.
     bool handled() const { return done; }
 
 private:
-    void poll()
-    {
-        auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget());
-        if (dialog && dialog->isVisible()) {
-            timer.stop();
-            done = true;
-            action(dialog);
-            return;
-        }
-        if (elapsed.hasExpired(30000))
-            timer.stop();
-    }
-
-    std::function<void(Dialog *)> action;
     QTimer timer;
-    QElapsedTimer elapsed;
+    int polls = 0;
     bool done = false;
 };
