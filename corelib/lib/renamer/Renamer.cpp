@@ -1,15 +1,17 @@
 #include "renamer/Renamer.h"
 
+#include "data/Journal.h"
 #include "plugin/PluginManager.h"
 #include "renamer/NameComposition.h"
 #include "renamer/WebDownloader.h"
+#include "utility/FileRename.h"
 #include "utility/XmlUtility.h"
 
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QEventLoop>
-#include <QFile>
+#include <QJsonObject>
 #include <QMutexLocker>
 #include <QNetworkAccessManager>
 #include <QNetworkCookieJar>
@@ -40,6 +42,43 @@ Renamer::~Renamer() = default;
 void Renamer::setTransferTimeout(int milliseconds)
 {
     transferTimeoutMs = milliseconds;
+}
+
+void Renamer::setJournal(QSharedPointer<Journal> journal)
+{
+    this->journal = journal;
+}
+
+void Renamer::setDryRun(bool dryRun)
+{
+    this->dryRun = dryRun;
+}
+
+// A dry run counts the names it has proposed as taken, so its " (n)" are
+// those the real run gives.
+bool Renamer::nameTaken(const QString &path) const
+{
+    return QFileInfo::exists(path) || QFileInfo(path).isSymLink() ||
+           (dryRun && previewedPaths.contains(path));
+}
+
+// The rename itself, between its intent and its outcome in the journal; a dry
+// run only reserves the name.
+bool Renamer::renameFile(const EntryPtr &entry, const QString &from, const QString &to)
+{
+    if (dryRun) {
+        previewedPaths.insert(to);
+        return true;
+    }
+    const QFileInfo target(to);
+    const int seq = journal
+                        ? journal->intent(target.absolutePath(), QFileInfo(from).fileName(),
+                                          target.fileName(), {{QStringLiteral("id"), entry->id()}})
+                        : 0;
+    const bool renamed = FileRename::renameNoReplace(from, to) == FileRename::Renamed;
+    if (journal)
+        journal->outcome(seq, renamed);
+    return renamed;
 }
 
 void Renamer::add(const QList<QFileInfo> &files)
@@ -115,7 +154,7 @@ void Renamer::counts(int *total, int *pending, int *succeeded, int *failed) cons
         *failed = 0;
     for (const EntryPtr &entry : finishedEntries) {
         const int status = entry->status();
-        if (succeeded && status == Entry::Done)
+        if (succeeded && (status == Entry::Done || status == Entry::Preview))
             ++*succeeded;
         if (failed && status == Entry::Error)
             ++*failed;
@@ -241,7 +280,7 @@ void Renamer::downloadFinished(const QNetworkReply *reply, const QByteArray &byt
                         candidate += QStringLiteral(" (%1)").arg(n);
                     if (!suffix.isEmpty())
                         candidate += QLatin1Char('.') + suffix;
-                    if (!QFileInfo::exists(folder.filePath(candidate)))
+                    if (!nameTaken(folder.filePath(candidate)))
                         break;
                 }
                 entry->setNewName(candidate);
@@ -252,11 +291,11 @@ void Renamer::downloadFinished(const QNetworkReply *reply, const QByteArray &byt
                     message = sourceMissingMessage;
                     nextAllowed = false;
                 } else {
-                    QFile file(fileInfo.absoluteFilePath());
-                    if (file.rename(folder.filePath(candidate))) {
+                    if (renameFile(entry, fileInfo.absoluteFilePath(),
+                                   folder.filePath(candidate))) {
                         qDebug().noquote()
                             << fileInfo.fileName() + QStringLiteral(" -> ") + candidate;
-                        outcome = Entry::Done;
+                        outcome = dryRun ? Entry::Preview : Entry::Done;
                     } else {
                         message = renameFailedMessage;
                         nextAllowed = false;

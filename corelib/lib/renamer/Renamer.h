@@ -9,6 +9,7 @@
 #include <QList>
 #include <QMutex>
 #include <QObject>
+#include <QSet>
 #include <QSharedPointer>
 
 class QNetworkAccessManager;
@@ -17,6 +18,7 @@ class QThread;
 
 namespace zorv {
 
+class Journal;
 class WebDownloader;
 
 // Drives every handed-over file from its product ID to its new name, one
@@ -33,6 +35,11 @@ public:
 
     // Takes effect for the next doWork(); tests use short limits.
     void setTransferTimeout(int milliseconds);
+    // Before the worker starts. Every rename is recorded in the journal (none
+    // when null). A dry run does everything but the rename itself and ends
+    // its entries as Preview, with the names a real run would give them.
+    void setJournal(QSharedPointer<Journal> journal);
+    void setDryRun(bool dryRun);
 
     // GUI thread: makes entries for the files the plug-ins recognise and queues them.
     void add(const QList<QFileInfo> &files);
@@ -60,12 +67,17 @@ private slots:
 
 private:
     void startRequest(const EntryPtr &entry);
+    bool nameTaken(const QString &path) const;
+    bool renameFile(const EntryPtr &entry, const QString &from, const QString &to);
 
     int transferTimeoutMs = DefaultTransferTimeoutMs;
     bool abortRequested = false;
     QNetworkAccessManager *manager = nullptr;
     WebDownloader *downloader = nullptr;
     QSharedPointer<Option> option;
+    QSharedPointer<Journal> journal;
+    bool dryRun = false;
+    QSet<QString> previewedPaths; // names a dry run has handed out
     QList<EntryPtr> queue;
     QList<EntryPtr> finishedEntries;
     EntryPtr current;
