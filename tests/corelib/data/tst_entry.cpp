@@ -47,7 +47,8 @@ private slots:
         QTest::newRow("processing") << 1 << QStringLiteral("処理中...");
         QTest::newRow("error") << 2 << QStringLiteral("エラー");
         QTest::newRow("done") << 3 << QStringLiteral("完了");
-        QTest::newRow("unknown") << 4 << QString();
+        QTest::newRow("preview") << 4 << QStringLiteral("プレビュー");
+        QTest::newRow("unknown") << 5 << QString();
         QTest::newRow("negative") << -1 << QString();
     }
 
