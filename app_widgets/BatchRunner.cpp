@@ -329,9 +329,9 @@ int BatchRunner::runUndo(const QStringList &arguments)
 {
     const Journal journal;
     const Undo undo(journal);
-    bool valid = arguments.size() <= 1;
+    bool valid = true;
     const int run = arguments.isEmpty() ? undo.latestRun() : arguments.first().toInt(&valid);
-    if (!valid) {
+    if (!valid || arguments.size() > 1) {
         writeError(
             QStringLiteral("%1: --undo takes one run number (see %1 --history)").arg(programName));
         return NothingRecognised;
