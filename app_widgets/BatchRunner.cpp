@@ -1,11 +1,17 @@
 #include "BatchRunner.h"
 
+#include "data/Journal.h"
 #include "renamer/Renamer.h"
+#include "renamer/Undo.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLoggingCategory>
 #include <QSet>
 #include <QThread>
@@ -21,8 +27,9 @@ namespace zorv {
 
 namespace {
 
-const char *const modeArguments[] = {"-b",         "--batch", "-h",       "--help",
-                                     "--help-all", "-v",      "--version"};
+const char *const modeArguments[] = {"-b",         "--batch",   "-h",        "--help",
+                                     "--help-all", "-v",        "--version", "--undo",
+                                     "--history",  "--dry-run", "-n",        "--json"};
 
 const QString programName = QStringLiteral("zorv");
 
@@ -36,10 +43,21 @@ const QString description = QStringLiteral(
     "characters as \\xNN or \\uNNNN), then the line\n"
     "\"done: N, failed: N, skipped: N\". Skipped files are missing, were recognised\n"
     "by no plug-in or were given twice; they are named on the error stream. A file\n"
-    "that bears its new name already is left as it is and counted as done.\n"
+    "that bears its new name already is left as it is and counted as done. With\n"
+    "--dry-run nothing is renamed: the state is \"プレビュー\" and the new name the\n"
+    "one a real run would give. With --json each line is a JSON object instead\n"
+    "(state: done, error, skipped, preview or unchanged; id, folder, old, new,\n"
+    "message), the summary the last one.\n"
     "\n"
-    "Exit codes: 0 every file done, 1 any file failed, 2 no file recognised or\n"
-    "none given, 255 (-1) no plug-in could be loaded.\n"
+    "Every rename is recorded in journal.jsonl in the user's data folder.\n"
+    "--history lists the runs that renamed files (newest first: number, time,\n"
+    "mode, renames, renames taken back, folders). --undo takes the newest run\n"
+    "back, --undo N run N: newest rename first, every file gets its old name\n"
+    "again unless it is gone or its old name is taken meanwhile (skipped).\n"
+    "\n"
+    "Exit codes: 0 every file done, 1 any file failed (or, for --undo, was not\n"
+    "taken back), 2 no file recognised or none given (nothing to undo),\n"
+    "255 (-1) no plug-in could be loaded.\n"
     "\n"
     "Options are read from \"option.xml\" in the working directory (never written\n"
     "in batch mode); plug-ins come from the \"plugins\" folder beside the program,\n"
@@ -87,8 +105,20 @@ bool BatchRunner::parse(const QStringList &arguments)
         QStringLiteral("verbose"),
         QStringLiteral("Also print the diagnostic log (plug-in loading, downloads) on the error "
                        "stream."));
+    const QCommandLineOption dryRunOption(
+        QStringList{QStringLiteral("n"), QStringLiteral("dry-run")},
+        QStringLiteral("Show what would be renamed (or taken back), renaming nothing."));
+    const QCommandLineOption jsonOption(QStringLiteral("json"),
+                                        QStringLiteral("Print one JSON object per line."));
+    const QCommandLineOption undoOption(
+        QStringLiteral("undo"),
+        QStringLiteral("Take back the newest run, or run N given as the argument."));
+    const QCommandLineOption historyOption(QStringLiteral("history"),
+                                           QStringLiteral("List the recent runs."));
     parser.addOption(batchOption);
     parser.addOption(verboseOption);
+    for (const QCommandLineOption &option : {dryRunOption, jsonOption, undoOption, historyOption})
+        parser.addOption(option);
     parser.addPositionalArgument(QStringLiteral("files"),
                                  QStringLiteral("Product files to rename. After \"--\" every "
                                                 "argument is a file, even one named like an "
@@ -124,6 +154,16 @@ bool BatchRunner::parse(const QStringList &arguments)
     if (!parser.isSet(verboseOption))
         QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
     fileArguments = parser.positionalArguments();
+    dryRun = parser.isSet(dryRunOption);
+    json = parser.isSet(jsonOption);
+    if (parser.isSet(historyOption)) {
+        exitCode_ = runHistory();
+        return false;
+    }
+    if (parser.isSet(undoOption)) {
+        exitCode_ = runUndo(fileArguments);
+        return false;
+    }
     return true;
 }
 
@@ -168,6 +208,10 @@ int BatchRunner::run()
             files.append(file);
         } else {
             writeError(QStringLiteral("%1: no such file: %2").arg(programName, argument));
+            // Named on the error stream; a script reading JSON gets its object too.
+            if (json)
+                writeResult(QStringLiteral("skipped"), QString(), QString(), argument, QString(),
+                            QStringLiteral("no such file"));
             ++skipped;
         }
     }
@@ -177,6 +221,13 @@ int BatchRunner::run()
     // saves it when it closes, and a script must not change it behind its back.
     option = Option::loadFromFile();
     renamer = new Renamer(option);
+    QSharedPointer<Journal> journal;
+    if (dryRun) {
+        renamer->setDryRun(true);
+    } else {
+        journal.reset(new Journal);
+        renamer->setJournal(journal);
+    }
     workerThread = new QThread;
     connect(renamer, SIGNAL(created(QList<EntryPtr>)), this, SLOT(onCreated(QList<EntryPtr>)));
     connect(renamer, SIGNAL(finished(EntryPtr, RequestPtr)), this,
@@ -193,11 +244,16 @@ int BatchRunner::run()
         if (!recognised.contains(file.absoluteFilePath())) {
             writeError(QStringLiteral("%1: not recognised by any plug-in: %2")
                            .arg(programName, file.filePath()));
+            if (json)
+                writeResult(QStringLiteral("skipped"), QString(), file.absolutePath(),
+                            file.fileName(), QString(), QStringLiteral("not recognised"));
             ++skipped;
         }
     }
     if (recognisedFiles.isEmpty())
         return finish(0, 0);
+    if (journal)
+        journal->beginRun(QStringLiteral("batch"));
 
     // Every entry is queued before the worker starts, so the queue runs
     // empty only once, after the last of them.
@@ -222,8 +278,10 @@ void BatchRunner::onFinished(EntryPtr entry, RequestPtr)
     // A failed candidate page sends the entry back to waiting for the next
     // one; only its final state is a result.
     const int status = entry->status();
-    if (status == Entry::Done || status == Entry::Error)
-        writeOut(resultLine(entry));
+    if (status == Entry::Done || status == Entry::Error || status == Entry::Preview)
+        writeResult(entry->isAlreadyNamed() ? QStringLiteral("unchanged") : stateWord(status),
+                    entry->id(), entry->fileInfo().absolutePath(), entry->fileInfo().fileName(),
+                    entry->newName(), entry->message());
 }
 
 void BatchRunner::onAllFinished()
@@ -237,7 +295,7 @@ void BatchRunner::onAllFinished()
 int BatchRunner::finish(int done, int failed)
 {
     stopWorker();
-    writeOut(summaryLine(done, failed, skipped));
+    writeSummary(done, failed, skipped);
     if (done + failed == 0)
         exitCode_ = NothingRecognised;
     else
@@ -253,16 +311,124 @@ void BatchRunner::stopWorker()
     Renamer::stop(renamer, workerThread);
 }
 
-QString BatchRunner::resultLine(const EntryPtr &entry)
+int BatchRunner::runHistory()
 {
-    return QStringList{Entry::statusLabel(entry->status()), escaped(entry->fileInfo().fileName()),
-                       escaped(entry->newName()), escaped(entry->message())}
-        .join(QLatin1Char('\t'));
+    const Journal journal;
+    const QList<Undo::Run> runs = Undo(journal).history();
+    // The newest first, and no more than a screenful.
+    const int shown = qMin(runs.size(), 20);
+    for (int i = runs.size() - 1; i >= runs.size() - shown; --i) {
+        const Undo::Run &run = runs.at(i);
+        if (json) {
+            writeOut(QJsonDocument(QJsonObject{{QStringLiteral("run"), run.number},
+                                               {QStringLiteral("time"), run.time},
+                                               {QStringLiteral("mode"), run.mode},
+                                               {QStringLiteral("renames"), run.renames},
+                                               {QStringLiteral("undone"), run.undone},
+                                               {QStringLiteral("folders"),
+                                                QJsonArray::fromStringList(run.folders)}})
+                         .toJson(QJsonDocument::Compact));
+            continue;
+        }
+        QStringList fields{QString::number(run.number), run.time, run.mode,
+                           QString::number(run.renames), QString::number(run.undone)};
+        for (const QString &folder : run.folders)
+            fields.append(escaped(QDir::toNativeSeparators(folder)));
+        writeOut(fields.join(QLatin1Char('\t')));
+    }
+    if (json)
+        writeOut(QJsonDocument(QJsonObject{{QStringLiteral("summary"),
+                                            QJsonObject{{QStringLiteral("runs"), shown}}}})
+                     .toJson(QJsonDocument::Compact));
+    else
+        writeOut(QStringLiteral("runs: %1").arg(shown));
+    return AllDone;
 }
 
-QString BatchRunner::summaryLine(int done, int failed, int skipped)
+int BatchRunner::runUndo(const QStringList &arguments)
 {
-    return QStringLiteral("done: %1, failed: %2, skipped: %3").arg(done).arg(failed).arg(skipped);
+    const Journal journal;
+    const Undo undo(journal);
+    bool valid = true;
+    const int run = arguments.isEmpty() ? undo.latestRun() : arguments.first().toInt(&valid);
+    if (!valid || arguments.size() > 1) {
+        writeError(
+            QStringLiteral("%1: --undo takes one run number (see %1 --history)").arg(programName));
+        return NothingRecognised;
+    }
+    const QList<Undo::Step> steps =
+        run > 0 ? undo.undo(run, dryRun, journal.path()) : QList<Undo::Step>();
+    if (steps.isEmpty())
+        writeError(run > 0 ? QStringLiteral("%1: run %2 has nothing to take back (already "
+                                            "undone, or no such run)")
+                                 .arg(programName)
+                                 .arg(run)
+                           : QStringLiteral("%1: no run to take back").arg(programName));
+    int counts[4] = {0, 0, 0, 0};
+    static const char *const words[4] = {"done", "skipped", "error", "preview"};
+    for (const Undo::Step &step : steps) {
+        ++counts[step.state];
+        writeResult(QLatin1String(words[step.state]), step.id, step.folder, step.from, step.to,
+                    step.message);
+    }
+    const int done = counts[Undo::Step::Done] + counts[Undo::Step::Preview];
+    const int failed = counts[Undo::Step::Failed];
+    writeSummary(done, failed, counts[Undo::Step::Skipped]);
+    if (steps.isEmpty())
+        return NothingRecognised;
+    return failed + counts[Undo::Step::Skipped] > 0 ? SomeFailed : AllDone;
+}
+
+QString BatchRunner::stateWord(int status)
+{
+    switch (status) {
+    case Entry::Done:
+        return QStringLiteral("done");
+    case Entry::Preview:
+        return QStringLiteral("preview");
+    default:
+        return QStringLiteral("error");
+    }
+}
+
+// The tab-separated line shows the state as the window does; the JSON object
+// carries a stable ASCII word for scripts.
+void BatchRunner::writeResult(const QString &state, const QString &id, const QString &folder,
+                              const QString &oldName, const QString &newName,
+                              const QString &message)
+{
+    if (json) {
+        writeOut(QJsonDocument(QJsonObject{{QStringLiteral("state"), state},
+                                           {QStringLiteral("id"), id},
+                                           {QStringLiteral("folder"), folder},
+                                           {QStringLiteral("old"), oldName},
+                                           {QStringLiteral("new"), newName},
+                                           {QStringLiteral("message"), message}})
+                     .toJson(QJsonDocument::Compact));
+        return;
+    }
+    static const QHash<QString, QString> labels{
+        {QStringLiteral("done"), Entry::statusLabel(Entry::Done)},
+        {QStringLiteral("unchanged"), Entry::statusLabel(Entry::Done)},
+        {QStringLiteral("error"), Entry::statusLabel(Entry::Error)},
+        {QStringLiteral("preview"), Entry::statusLabel(Entry::Preview)},
+        {QStringLiteral("skipped"), QStringLiteral("スキップ")}};
+    writeOut(QStringList{labels.value(state, state), escaped(oldName), escaped(newName),
+                         escaped(message)}
+                 .join(QLatin1Char('\t')));
+}
+
+void BatchRunner::writeSummary(int done, int failed, int skipped)
+{
+    if (json)
+        writeOut(QJsonDocument(QJsonObject{{QStringLiteral("summary"),
+                                            QJsonObject{{QStringLiteral("done"), done},
+                                                        {QStringLiteral("failed"), failed},
+                                                        {QStringLiteral("skipped"), skipped}}}})
+                     .toJson(QJsonDocument::Compact));
+    else
+        writeOut(
+            QStringLiteral("done: %1, failed: %2, skipped: %3").arg(done).arg(failed).arg(skipped));
 }
 
 // One result per line and one field per tab: a file name or a page text

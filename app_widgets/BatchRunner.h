@@ -16,6 +16,7 @@ class QThread;
 
 namespace zorv {
 
+class Journal;
 class Renamer;
 
 // The program without a window: "zorv --batch FILE..." renames the files with
@@ -34,8 +35,9 @@ public:
         PluginsFailed = -1     // as the window mode
     };
 
-    // True when the command line asks for this mode or for help or the
-    // version (--batch/-b, --help/-h, --version/-v before any "--"). Every
+    // True when the command line asks for this mode, for help or the
+    // version, or for the journal (--batch/-b, --help/-h, --version/-v,
+    // --undo, --history, --dry-run/-n, --json before any "--"). Every
     // other command line opens the window exactly as before. Needs no
     // application object.
     static bool isRequested(int argc, char **argv);
@@ -44,8 +46,9 @@ public:
     ~BatchRunner() override;
 
     // Reads the command line. False when the process ends here, with
-    // exitCode(): after printing the help or the version, or on a usage
-    // error. Needs the application object.
+    // exitCode(): after printing the help or the version, after --undo or
+    // --history (which need no plug-in), or on a usage error. Needs the
+    // application object.
     bool parse(const QStringList &arguments);
     int exitCode() const { return exitCode_; }
 
@@ -67,10 +70,14 @@ private slots:
 
 private:
     int finish(int done, int failed);
+    int runHistory();
+    int runUndo(const QStringList &arguments);
+    void writeResult(const QString &state, const QString &id, const QString &folder,
+                     const QString &oldName, const QString &newName, const QString &message);
+    void writeSummary(int done, int failed, int skipped);
     void stopWorker();
 
-    static QString resultLine(const EntryPtr &entry);
-    static QString summaryLine(int done, int failed, int skipped);
+    static QString stateWord(int status);
     static QString escaped(const QString &text);
     static void writeOut(const QString &line);
     static void writeError(const QString &line);
@@ -79,6 +86,8 @@ private:
     QStringList fileArguments;
     QList<QFileInfo> recognisedFiles;
     int skipped = 0;
+    bool dryRun = false;
+    bool json = false;
     QSharedPointer<Option> option;
     Renamer *renamer = nullptr;
     QThread *workerThread = nullptr;

@@ -5,8 +5,10 @@
 #include "DropArea.h"
 #include "LibraryDialog.h"
 #include "PluginDialog.h"
+#include "data/Journal.h"
 #include "plugin/PluginInterface.h"
 #include "renamer/Renamer.h"
+#include "renamer/Undo.h"
 #include "utility/FileRename.h"
 
 #include <QAction>
@@ -14,12 +16,14 @@
 #include <QColor>
 #include <QCoreApplication>
 #include <QDebug>
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPixmap>
 #include <QProgressBar>
@@ -80,6 +84,8 @@ bool MainWindow::initialize()
     QMenu *toolMenu = mainMenuBar->addMenu(QStringLiteral("ツール(&T)"));
     QAction *configAction = toolMenu->addAction(QStringLiteral("設定(&C)"));
     connect(configAction, SIGNAL(triggered()), this, SLOT(onTriggered_menu_tool_config()));
+    QAction *undoAction = toolMenu->addAction(QStringLiteral("元に戻す(&U)"));
+    connect(undoAction, SIGNAL(triggered()), this, SLOT(onTriggered_menu_tool_undo()));
     QMenu *helpMenu = mainMenuBar->addMenu(QStringLiteral("ヘルプ(&H)"));
     QAction *aboutAction = helpMenu->addAction(QStringLiteral("アバウト(&A)"));
     connect(aboutAction, SIGNAL(triggered()), this, SLOT(onTriggered_menu_help_about()));
@@ -132,6 +138,9 @@ bool MainWindow::initialize()
     option = Option::loadFromFile();
 
     renamer = new Renamer(option);
+    journal.reset(new Journal);
+    journal->beginRun(QStringLiteral("window"));
+    renamer->setJournal(journal);
     workerThread = new QThread;
     connect(renamer, SIGNAL(created(QList<EntryPtr>)), this, SLOT(onCreated(QList<EntryPtr>)));
     connect(renamer, SIGNAL(started(EntryPtr, RequestPtr)), this,
@@ -235,6 +244,8 @@ void MainWindow::onFinished(EntryPtr entry, RequestPtr)
         colour = QColor(QStringLiteral("red"));
     else if (status == Entry::Done)
         colour = QColor(QStringLiteral("forestgreen"));
+    if (status == Entry::Done)
+        renamedRows.insert(entry->fileInfo().absoluteDir().filePath(entry->newName()), row);
     const QBrush brush(colour, Qt::SolidPattern);
     for (int column = 0; column < ColumnCount; ++column) {
         if (QTableWidgetItem *item = table->item(row, column))
@@ -284,6 +295,45 @@ void MainWindow::onTriggered_menu_tool_config()
     ConfigDialog dialog(this);
     dialog.setOption(option);
     dialog.exec();
+}
+
+// Takes back what this window renamed, after the user has seen how many
+// files it touches, and says file by file what came of it.
+void MainWindow::onTriggered_menu_tool_undo()
+{
+    const QString title = QStringLiteral("ZORV:元に戻す");
+    const int run = journal->run();
+    const QList<Undo::Step> planned = Undo(*journal).undo(run, true, journal->path());
+    int count = 0;
+    for (const Undo::Step &step : planned)
+        count += step.state == Undo::Step::Preview ? 1 : 0;
+    if (count == 0) {
+        QMessageBox::information(this, title, QStringLiteral("元に戻せるファイルはありません。"));
+        return;
+    }
+    if (QMessageBox::question(
+            this, title,
+            QStringLiteral("%1 個のファイルの名前を元に戻します。よろしいですか？").arg(count)) !=
+        QMessageBox::Yes)
+        return;
+
+    int done = 0;
+    QStringList notDone;
+    for (const Undo::Step &step : Undo(*journal).undo(run, false, journal->path())) {
+        if (step.state != Undo::Step::Done) {
+            notDone.append(QStringLiteral("%1: %2").arg(step.from, step.message));
+            continue;
+        }
+        ++done;
+        const QString path = QDir(step.folder).filePath(step.from);
+        setCellText(renamedRows.value(path, -1), CommentColumn, step.message);
+        renamedRows.remove(path);
+    }
+    QString report = QStringLiteral("%1 個のファイルを元に戻しました。").arg(done);
+    if (!notDone.isEmpty())
+        report += QStringLiteral("\n%1 個はそのままです:\n").arg(notDone.size()) +
+                  notDone.join(QLatin1Char('\n'));
+    QMessageBox::information(this, title, report);
 }
 
 void MainWindow::onTriggered_menu_help_about()

@@ -4,6 +4,7 @@
 #include "data/Option.h"
 #include "data/Request.h"
 
+#include <QHash>
 #include <QList>
 #include <QMainWindow>
 #include <QSharedPointer>
@@ -21,6 +22,7 @@ class QVBoxLayout;
 namespace zorv {
 
 class DropArea;
+class Journal;
 class Renamer;
 
 // The program's only top-level window: drop area, result table, status line
@@ -50,6 +52,7 @@ private slots:
     void onAllFinished();
     void onDropped(const QMimeData *mimeData);
     void onTriggered_menu_tool_config();
+    void onTriggered_menu_tool_undo();
     void onTriggered_menu_help_about();
     void onTriggered_menu_help_plugin();
     void onTriggered_menu_help_library();
@@ -70,6 +73,10 @@ private:
     QThread *workerThread;
     Renamer *renamer;
     QSharedPointer<Option> option;
+    // This window's run in the journal, and the rows of the files it renamed
+    // by their new path, for the undo.
+    QSharedPointer<Journal> journal;
+    QHash<QString, int> renamedRows;
     QString snapshotFile;
 };
 

@@ -4,8 +4,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QSharedMemory>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -22,13 +20,6 @@ const QString rj100001Name =
 const QString rj100002Name =
     QStringLiteral("[こたつ計画, みかん堂] ねこまち商店街すごろく [RJ100002] [全年齢] [2014-1-5] ");
 
-enum Plugins {
-    StorePlugin,   // "plugins" in the working directory holds the store plug-in
-    BesideProgram, // no "plugins" there: the one beside the program is used
-    EmptyFolder    // the store plug-in only there, and a copy of the program with
-                   // nothing beside it: nothing can be loaded
-};
-
 QString line(const QString &state, const QString &oldName, const QString &newName,
              const QString &comment = QString())
 {
@@ -43,22 +34,27 @@ QString summary(int doneCount, int failedCount, int skipped)
         .arg(skipped);
 }
 
-// What the folder holds besides the "plugins" folder, sorted.
+// What the folder holds besides the "plugins" folder, sorted, each name with
+// its content.
 QStringList filesIn(const QString &dir)
 {
     QStringList names =
         QDir(dir).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
     names.removeAll(QStringLiteral("plugins"));
     names.sort();
+    for (QString &name : names) {
+        QFile file(QDir(dir).filePath(name));
+        if (file.open(QIODevice::ReadOnly))
+            name += QLatin1Char(' ') + QString::fromUtf8(file.readAll()).trimmed();
+    }
     return names;
 }
 
 } // namespace
 
-Q_DECLARE_METATYPE(Plugins)
-
-// "zorv --batch" as a process against the local shop: result lines and
-// summary, exit codes, help and version, "--" and the option file.
+// "zorv --batch" as a process against the local shop: result lines, summary
+// and exit codes, "--", the option file left unwritten, the preview, the
+// journal and the undo.
 class TestBatch : public QObject
 {
     Q_OBJECT
@@ -68,17 +64,18 @@ private slots:
     void init();
     void results_data();
     void results();
-    void helpAndVersion_data();
-    void helpAndVersion();
-    void linesArriveAsResultsDo();
+    void previewRunUndo();
+    void unwritableJournal();
 
 private:
-    QString prepare(const QTemporaryDir &dir, Plugins plugins, const QStringList &files);
+    // The working folder with the store plug-in in its "plugins" folder (never
+    // loaded from there) and the files, each holding its name.
+    QString prepare(const QTemporaryDir &dir, const QStringList &files);
+    Result zorv(const QString &work, const QStringList &arguments);
 
     TestShop shop;
-    // Held as a running window holds it: batch mode takes no single-instance
-    // guard, so every run here goes on beside that window.
-    QSharedMemory window;
+    // The program's data and settings home, fresh for every test.
+    QScopedPointer<QTemporaryDir> home;
 };
 
 void TestBatch::initTestCase()
@@ -86,155 +83,112 @@ void TestBatch::initTestCase()
     QVERIFY2(QFileInfo(ProcessRun::program()).isExecutable(), qPrintable(ProcessRun::program()));
     QVERIFY2(shop.isListening(), qPrintable(shop.errorString()));
     shop.addCatalogue(TestPaths::dataFile(QStringLiteral("pages")));
-    window.setKey(QStringLiteral("Keltam.zorv.application"));
-    if (!window.create(1))
-        QVERIFY2(window.attach(), qPrintable(window.errorString()));
 }
 
 void TestBatch::init()
 {
-    shop.clearBehaviours();
     shop.clearRequests();
+    home.reset(new QTemporaryDir);
+    qputenv("XDG_DATA_HOME", home->path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", home->path().toUtf8());
 }
 
-// The working folder with its plug-ins and the files; empty on failure.
-QString TestBatch::prepare(const QTemporaryDir &dir, Plugins plugins, const QStringList &files)
+QString TestBatch::prepare(const QTemporaryDir &dir, const QStringList &files)
 {
     const QDir work(dir.path());
-    if (!dir.isValid() || (plugins != BesideProgram && !ProcessRun::addStorePlugin(dir.path())))
+    if (!dir.isValid() || !ProcessRun::addStorePlugin(dir.path()))
         return QString();
     for (const QString &name : files) {
-        if (!ProcessRun::touch(work.filePath(name)))
+        QFile file(work.filePath(name));
+        if (!file.open(QIODevice::WriteOnly) || file.write(name.toUtf8()) <= 0)
             return QString();
     }
     return dir.path();
 }
 
+Result TestBatch::zorv(const QString &work, const QStringList &arguments)
+{
+    return ProcessRun::run(work, arguments, ProcessRun::Batch, shop.proxyUrl());
+}
+
 void TestBatch::results_data()
 {
-    QTest::addColumn<Plugins>("plugins");
-    QTest::addColumn<QByteArray>("options"); // "option.xml" before the run; none when empty
     QTest::addColumn<QStringList>("create");
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QStringList>("expectedLines");
-    QTest::addColumn<QStringList>("filesAfter");
-    QTest::addColumn<QStringList>("errorsNaming");
+    QTest::addColumn<QStringList>("filesAfter"); // "new name (old name)"
+    QTest::addColumn<QString>("errorsNaming");
 
     const QString rj1 = QStringLiteral("RJ100001.zip");
     const QString rj2 = QStringLiteral("rj100002_manual.pdf");
     const QString bj2 = QStringLiteral("BJ100002.pdf");
     const QString notes = QStringLiteral("notes.txt");
-    const QString missing = QStringLiteral("RJ100003.zip");
     const QString copy = QStringLiteral("RJ100001 copy.zip");
     const QString odd = QStringLiteral("a\tb\\c\nRJ100001.zip");
-    const QString dashed = QStringLiteral("--RJ100001.zip");
     const QString batch = QStringLiteral("--batch");
-    const QString b = QStringLiteral("-b");
-    const QString end = QStringLiteral("--");
     const QString new1 = rj100001Name + QStringLiteral(".zip");
+    const QString new2 = rj100002Name + QStringLiteral(".pdf");
 
     QTest::newRow("every file done")
-        << StorePlugin << QByteArray() << QStringList{rj1, rj2} << QStringList{batch, rj1, rj2} << 0
-        << QStringList{line(done, rj1, new1),
-                       line(done, rj2, rj100002Name + QStringLiteral(".pdf")), summary(2, 0, 0)}
-        << QStringList{new1, rj100002Name + QStringLiteral(".pdf")} << QStringList();
+        << QStringList{rj1, rj2} << QStringList{batch, rj1, rj2} << 0
+        << QStringList{line(done, rj1, new1), line(done, rj2, new2), summary(2, 0, 0)}
+        << QStringList{new1 + ' ' + rj1, new2 + ' ' + rj2} << QString();
     QTest::newRow("one failed on every candidate page")
-        << StorePlugin << QByteArray() << QStringList{rj1, bj2} << QStringList{b, rj1, bj2} << 1
+        << QStringList{rj1, bj2} << QStringList{QStringLiteral("-b"), rj1, bj2} << 1
         << QStringList{line(done, rj1, new1),
                        line(failed, bj2, QString(), QStringLiteral("エラー: 該当作品がありません")),
                        summary(1, 1, 0)}
-        << QStringList{bj2, new1} << QStringList();
+        << QStringList{bj2 + ' ' + bj2, new1 + ' ' + rj1} << QString();
     QTest::newRow("nothing recognised")
-        << StorePlugin << QByteArray() << QStringList{notes} << QStringList{batch, notes} << 2
-        << QStringList{summary(0, 0, 1)} << QStringList{notes} << QStringList{notes};
-    QTest::newRow("no file given")
-        << StorePlugin << QByteArray() << QStringList() << QStringList{batch} << 2 << QStringList()
-        << QStringList() << QStringList();
-    QTest::newRow("recognised beside unrecognised and missing")
-        << StorePlugin << QByteArray() << QStringList{notes, rj1}
-        << QStringList{batch, notes, missing, rj1} << 0
-        << QStringList{line(done, rj1, new1), summary(1, 0, 2)} << QStringList{new1, notes}
-        << QStringList{notes, missing};
+        << QStringList{notes} << QStringList{batch, notes} << 2 << QStringList{summary(0, 0, 1)}
+        << QStringList{notes + ' ' + notes} << notes;
+    QTest::newRow("recognised beside a missing file")
+        << QStringList{rj1} << QStringList{batch, notes, rj1} << 0
+        << QStringList{line(done, rj1, new1), summary(1, 0, 1)} << QStringList{new1 + ' ' + rj1}
+        << notes;
     QTest::newRow("same new name twice, in argument order")
-        << StorePlugin << QByteArray() << QStringList{copy, rj1} << QStringList{batch, rj1, copy}
-        << 0
+        << QStringList{copy, rj1} << QStringList{batch, rj1, copy} << 0
         << QStringList{line(done, rj1, new1),
                        line(done, copy, rj100001Name + QStringLiteral(" (1).zip"),
                             QStringLiteral("'ファイルが重複するので名前を修正しました。'")),
                        summary(2, 0, 0)}
-        << QStringList{rj100001Name + QStringLiteral(" (1).zip"), new1} << QStringList();
-    QTest::newRow("a file given twice is renamed once")
-        << StorePlugin << QByteArray() << QStringList{rj1} << QStringList{batch, rj1, "./" + rj1}
-        << 0 << QStringList{line(done, rj1, new1), summary(1, 0, 1)} << QStringList{new1}
-        << QStringList{QStringLiteral("given twice: ./") + rj1};
+        << QStringList{rj100001Name + QStringLiteral(" (1).zip ") + copy, new1 + ' ' + rj1}
+        << QString();
     // A tab or a line break in a name would otherwise split the line.
     QTest::newRow("tab, line break and backslash in a name are escaped")
-        << StorePlugin << QByteArray() << QStringList{odd} << QStringList{batch, odd} << 0
+        << QStringList{odd} << QStringList{batch, QStringLiteral("--"), odd} << 0
         << QStringList{line(done, QStringLiteral("a\\tb\\\\c\\nRJ100001.zip"), new1),
                        summary(1, 0, 0)}
-        << QStringList{new1} << QStringList();
-    QTest::newRow("a name like an option after --")
-        << StorePlugin << QByteArray() << QStringList{dashed} << QStringList{batch, end, dashed}
-        << 0 << QStringList{line(done, dashed, new1), summary(1, 0, 0)} << QStringList{new1}
-        << QStringList();
-    // A file called "-v" after "--" is a file without an ID, not a request
-    // for the version.
-    QTest::newRow("-v after --") << StorePlugin << QByteArray() << QStringList{QStringLiteral("-v")}
-                                 << QStringList{b, end, QStringLiteral("-v")} << 2
-                                 << QStringList{summary(0, 0, 1)}
-                                 << QStringList{QStringLiteral("-v")} << QStringList();
-    // Without "--" it is an option the program does not know: a usage error
-    // that touches nothing.
-    QTest::newRow("a name like an option without --")
-        << StorePlugin << QByteArray() << QStringList{dashed} << QStringList{batch, dashed} << 2
-        << QStringList() << QStringList{dashed} << QStringList{QStringLiteral("Unknown option")};
-    // The window's option file shapes the names; batch mode reads it and
-    // leaves it as it found it.
-    const QString bracketed =
-        QStringLiteral("(夜想曲工房) 星降る夜のオルゴール (RJ100001) (R-18) (2014-01-05) .zip");
-    QTest::newRow("option file read, never written")
-        << StorePlugin
-        << QByteArray("<option><rename_option><begin_delimiter>(</begin_delimiter>"
-                      "<end_delimiter>)</end_delimiter></rename_option></option>\n")
-        << QStringList{rj1} << QStringList{batch, rj1} << 0
-        << QStringList{line(done, rj1, bracketed), summary(1, 0, 0)}
-        << QStringList{bracketed, QStringLiteral("option.xml")} << QStringList();
-    QTest::newRow("no plug-in folder here: the one beside the program")
-        << BesideProgram << QByteArray() << QStringList{rj1} << QStringList{batch, rj1} << 0
-        << QStringList{line(done, rj1, new1), summary(1, 0, 0)} << QStringList{new1}
-        << QStringList();
-    // -1 as the window mode; the process reports it as 255.
+        << QStringList{new1 + ' ' + odd} << QString();
+    QTest::newRow("a file given twice is renamed once")
+        << QStringList{rj1} << QStringList{batch, rj1, "./" + rj1} << 0
+        << QStringList{line(done, rj1, new1), summary(1, 0, 1)} << QStringList{new1 + ' ' + rj1}
+        << QStringLiteral("given twice: ./") + rj1;
+    // -1 as the window mode; the process reports it as 255. The store plug-in
+    // lies only in the working folder, where no code is loaded from.
     QTest::newRow("no plug-in loaded")
-        << EmptyFolder << QByteArray() << QStringList{rj1} << QStringList{batch, rj1} << 255
-        << QStringList() << QStringList{rj1}
-        << QStringList{QStringLiteral("no store plug-in could be loaded")};
+        << QStringList{rj1} << QStringList{batch, rj1} << 255 << QStringList()
+        << QStringList{rj1 + ' ' + rj1} << QStringLiteral("no store plug-in could be loaded");
 }
 
 void TestBatch::results()
 {
-    QFETCH(Plugins, plugins);
-    QFETCH(QByteArray, options);
     QFETCH(QStringList, create);
     QFETCH(QStringList, arguments);
     QFETCH(int, exitCode);
     QFETCH(QStringList, expectedLines);
     QFETCH(QStringList, filesAfter);
-    QFETCH(QStringList, errorsNaming);
+    QFETCH(QString, errorsNaming);
 
     QTemporaryDir dir;
-    const QString work = prepare(dir, plugins, create);
+    const QString work = prepare(dir, create);
     QVERIFY(!work.isEmpty());
-    QFile optionFile(QDir(work).filePath(QStringLiteral("option.xml")));
-    if (!options.isEmpty()) {
-        QVERIFY(optionFile.open(QIODevice::WriteOnly));
-        QCOMPARE(optionFile.write(options), qint64(options.size()));
-        optionFile.close();
-    }
-
+    // A copy of the program with nothing beside it, for the run that must
+    // find no plug-in.
     QTemporaryDir bin;
     QString executable = ProcessRun::program();
-    if (plugins == EmptyFolder) {
+    if (exitCode == 255) {
         executable = QDir(bin.path()).filePath(QStringLiteral("zorv"));
         QVERIFY(QFile::copy(ProcessRun::program(), executable));
         QVERIFY(QFile::setPermissions(executable, QFile::permissions(ProcessRun::program())));
@@ -242,89 +196,61 @@ void TestBatch::results()
     const Result result =
         ProcessRun::run(work, arguments, ProcessRun::Batch, shop.proxyUrl(), executable);
     QVERIFY2(result.exited(), qPrintable(result.log));
-    QVERIFY2(result.output.isEmpty() || result.output.endsWith(QLatin1Char('\n')),
-             qPrintable(result.output));
     QCOMPARE(result.lines, expectedLines);
     QCOMPARE(result.exitCode, exitCode);
+    // Every file keeps its content; no option file is written.
     filesAfter.sort();
     QCOMPARE(filesIn(work), filesAfter);
-    for (const QString &name : qAsConst(errorsNaming))
-        QVERIFY2(result.log.contains(name), qPrintable(result.log));
+    QVERIFY2(result.log.contains(errorsNaming), qPrintable(result.log));
     if (exitCode > 1)
         QVERIFY(shop.requests().isEmpty());
-    // No option file is written, and one that was there is left as it was.
-    QCOMPARE(optionFile.exists(), !options.isEmpty());
-    if (!options.isEmpty()) {
-        QVERIFY(optionFile.open(QIODevice::ReadOnly));
-        QCOMPARE(optionFile.readAll(), options);
-    }
 }
 
-void TestBatch::helpAndVersion_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("firstLine");
-
-    const QString usage = QStringLiteral("Usage: zorv [options] [--] FILE...");
-    const QString version = QStringLiteral("zorv " ZORV_PROJECT_VERSION);
-    const QString file = QStringLiteral("RJ100001.zip");
-    QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << usage;
-    QTest::newRow("--help wins over --batch")
-        << QStringList{QStringLiteral("--batch"), file, QStringLiteral("--help")} << usage;
-    QTest::newRow("--version") << QStringList{QStringLiteral("--version")} << version;
-    // Without --batch this would otherwise open the window.
-    QTest::newRow("-v beside a file") << QStringList{file, QStringLiteral("-v")} << version;
-}
-
-void TestBatch::helpAndVersion()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, firstLine);
-
-    QTemporaryDir dir;
-    const QString work = prepare(dir, StorePlugin, {QStringLiteral("RJ100001.zip")});
-    QVERIFY(!work.isEmpty());
-    const Result result = ProcessRun::run(work, arguments, ProcessRun::Batch, shop.proxyUrl());
-    QVERIFY2(result.exited() && result.exitCode == 0, qPrintable(result.log));
-    QCOMPARE(result.lines.value(0), firstLine);
-    // Nothing was renamed and no page was asked for.
-    QCOMPARE(filesIn(work), QStringList{QStringLiteral("RJ100001.zip")});
-    QVERIFY(shop.requests().isEmpty());
-}
-
-// Each result is written and flushed when its file is finished: the first
-// line is readable while the second file's page is still on its way.
-void TestBatch::linesArriveAsResultsDo()
+// A preview renames nothing, writes no journal and names exactly what the run
+// then gives, " (n)" included; --undo takes the run back to the byte, once.
+void TestBatch::previewRunUndo()
 {
     QTemporaryDir dir;
-    const QString work =
-        prepare(dir, StorePlugin, {QStringLiteral("RJ100001.zip"), QStringLiteral("RJ100002.zip")});
+    const QStringList files{QStringLiteral("RJ100001.zip"), QStringLiteral("RJ100001 copy.zip")};
+    const QString work = prepare(dir, files);
     QVERIFY(!work.isEmpty());
-    const QString slowPath =
-        TestShop::productPath(QStringLiteral("home"), QStringLiteral("RJ100002"));
-    shop.setSlow(slowPath, 6000, 6);
+    const QStringList before = filesIn(work);
 
-    QProcess process;
-    ProcessRun::start(
-        process, work,
-        {QStringLiteral("--batch"), QStringLiteral("RJ100001.zip"), QStringLiteral("RJ100002.zip")},
-        ProcessRun::Batch, shop.proxyUrl());
-    QTRY_VERIFY_WITH_TIMEOUT(process.canReadLine() || process.state() == QProcess::NotRunning,
-                             ProcessRun::timeout);
-    const QString first = QString::fromUtf8(process.readLine());
-    bool slowAnswered = false;
-    for (const TestShop::LoggedRequest &request : shop.requests())
-        slowAnswered = slowAnswered || (request.path == slowPath && request.answeredMs >= 0);
-    QVERIFY2(!slowAnswered, "the first line came only after the second page was complete");
-    QCOMPARE(first,
-             line(done, QStringLiteral("RJ100001.zip"), rj100001Name + QStringLiteral(".zip")) +
-                 QLatin1Char('\n'));
+    Result real = zorv(work, QStringList{QStringLiteral("-b"), QStringLiteral("-n")} + files);
+    QCOMPARE(filesIn(work), before);
+    QVERIFY(QDir(home->path()).isEmpty());
+    const Result preview = real;
+    real = zorv(work, QStringList{QStringLiteral("-b")} + files);
+    QVERIFY(real.exitCode == 0 && preview.exitCode == 0);
+    QCOMPARE(real.lines.replaceInStrings(done, QStringLiteral("プレビュー")), preview.lines);
+    QCOMPARE(real.lines.value(1).section(QLatin1Char('\t'), 2, 2),
+             rj100001Name + QStringLiteral(" (1).zip"));
+    const Result history = zorv(work, {QStringLiteral("--history"), QStringLiteral("--json")});
+    QVERIFY2(history.lines.value(0).contains(QStringLiteral("\"renames\":2,")),
+             qPrintable(history.output));
 
-    const Result rest = ProcessRun::finish(process);
-    QVERIFY2(rest.exited() && rest.exitCode == 0, qPrintable(rest.log));
-    QCOMPARE(rest.lines, (QStringList{line(done, QStringLiteral("RJ100002.zip"),
-                                           rj100002Name + QStringLiteral(".zip")),
-                                      summary(2, 0, 0)}));
+    const Result undo = zorv(work, {QStringLiteral("--undo"), QStringLiteral("--json")});
+    QVERIFY2(undo.exitCode == 0, qPrintable(undo.output + undo.log));
+    QVERIFY(undo.lines.value(0).contains(QStringLiteral("\"state\":\"done\"")));
+    QCOMPARE(undo.lines.last(),
+             QStringLiteral("{\"summary\":{\"done\":2,\"failed\":0,\"skipped\":0}}"));
+    QCOMPARE(filesIn(work), before);
+    QCOMPARE(zorv(work, {QStringLiteral("--undo"), QStringLiteral("--dry-run")}).exitCode, 2);
+}
+
+// A journal that cannot be written stops no rename and is reported once.
+void TestBatch::unwritableJournal()
+{
+    QTemporaryDir dir;
+    const QStringList files{QStringLiteral("RJ100001.zip"), QStringLiteral("RJ100002.zip")};
+    const QString work = prepare(dir, files);
+    QFile blocker(home->filePath(QStringLiteral("blocked")));
+    QVERIFY(!work.isEmpty() && blocker.open(QIODevice::WriteOnly));
+    qputenv("XDG_DATA_HOME", blocker.fileName().toUtf8());
+    const Result result = zorv(work, QStringList{QStringLiteral("-b")} + files);
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.lines.value(2), summary(2, 0, 0));
+    QCOMPARE(result.log.count(QStringLiteral("journal.jsonl")), 1);
 }
 
 QTEST_GUILESS_MAIN(TestBatch)

@@ -92,6 +92,8 @@ QString Entry::statusLabel(int status)
         return QStringLiteral("エラー");
     case Done:
         return QStringLiteral("完了");
+    case Preview:
+        return QStringLiteral("プレビュー");
     default:
         return QString();
     }

@@ -19,7 +19,8 @@ class PluginInterface;
 class Entry : public QObject
 {
 public:
-    enum Status { Waiting = 0, Processing = 1, Error = 2, Done = 3 };
+    // Preview: a dry run's entry that would be renamed to newName().
+    enum Status { Waiting = 0, Processing = 1, Error = 2, Done = 3, Preview = 4 };
 
     Entry(const QString &id, PluginInterface *plugin, const QFileInfo &fileInfo,
           const QList<RequestPtr> &requests);

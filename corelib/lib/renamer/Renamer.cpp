@@ -1,5 +1,6 @@
 #include "renamer/Renamer.h"
 
+#include "data/Journal.h"
 #include "plugin/PluginManager.h"
 #include "renamer/NameComposition.h"
 #include "renamer/WebDownloader.h"
@@ -12,6 +13,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QJsonObject>
 #include <QLocale>
 #include <QMutexLocker>
 #include <QNetworkAccessManager>
@@ -102,6 +104,41 @@ void Renamer::setRetryWaitCap(int milliseconds)
     retryWaitCapMs = qMax(0, milliseconds);
 }
 
+void Renamer::setJournal(QSharedPointer<Journal> journal)
+{
+    this->journal = journal;
+}
+
+void Renamer::setDryRun(bool dryRun)
+{
+    this->dryRun = dryRun;
+}
+
+FileRename::Result Renamer::moveFile(const EntryPtr &entry, const QString &from, const QString &to,
+                                     QString *error)
+{
+    if (dryRun) {
+        // The names a dry run has proposed count as taken, so its " (n)" are
+        // those the real run gives.
+        const QFileInfo target(to);
+        if (target.exists() || target.isSymLink() || previewedPaths.contains(to))
+            return FileRename::TargetExists;
+        if (!QFileInfo::exists(from))
+            return FileRename::SourceMissing;
+        previewedPaths.insert(to);
+        return FileRename::Renamed;
+    }
+    const QFileInfo target(to);
+    const int seq = journal
+                        ? journal->intent(target.absolutePath(), QFileInfo(from).fileName(),
+                                          target.fileName(), {{QStringLiteral("id"), entry->id()}})
+                        : 0;
+    const FileRename::Result result = FileRename::renameNoReplace(from, to, error);
+    if (journal)
+        journal->outcome(seq, result == FileRename::Renamed);
+    return result;
+}
+
 void Renamer::add(const QList<QFileInfo> &files)
 {
     if (files.isEmpty())
@@ -175,7 +212,7 @@ void Renamer::counts(int *total, int *pending, int *succeeded, int *failed) cons
         *failed = 0;
     for (const EntryPtr &entry : finishedEntries) {
         const int status = entry->status();
-        if (succeeded && status == Entry::Done)
+        if (succeeded && (status == Entry::Done || status == Entry::Preview))
             ++*succeeded;
         if (failed && status == Entry::Error)
             ++*failed;
@@ -359,8 +396,7 @@ int Renamer::renameFile(const EntryPtr &entry, const WorkInfo &work, QString &me
             message = alreadyNamedNote;
             return Entry::Done;
         }
-        result = FileRename::renameNoReplace(fileInfo.absoluteFilePath(),
-                                             folder.filePath(candidate), &error);
+        result = moveFile(entry, fileInfo.absoluteFilePath(), folder.filePath(candidate), &error);
         if (result != FileRename::TargetExists)
             break;
     }
@@ -372,7 +408,7 @@ int Renamer::renameFile(const EntryPtr &entry, const WorkInfo &work, QString &me
         if (n > 0)
             message += duplicateNote;
         qDebug().noquote() << fileInfo.fileName() + QStringLiteral(" -> ") + candidate;
-        return Entry::Done;
+        return dryRun ? Entry::Preview : Entry::Done;
     case FileRename::SourceMissing:
         message = sourceMissingMessage;
         return Entry::Error;

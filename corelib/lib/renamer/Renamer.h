@@ -5,6 +5,7 @@
 #include "data/Request.h"
 #include "plugin/PluginInterface.h"
 #include "renamer/PageMemory.h"
+#include "utility/FileRename.h"
 
 #include <QByteArray>
 #include <QFileInfo>
@@ -12,6 +13,7 @@
 #include <QList>
 #include <QMutex>
 #include <QObject>
+#include <QSet>
 #include <QSharedPointer>
 
 class QNetworkAccessManager;
@@ -21,6 +23,7 @@ class QTimer;
 
 namespace zorv {
 
+class Journal;
 class WebDownloader;
 
 // Drives every handed-over file from its product ID to its new name, one
@@ -42,6 +45,11 @@ public:
     void setTransferTimeout(int milliseconds);
     // Set before the worker starts, like the time limit; tests use short caps.
     void setRetryWaitCap(int milliseconds);
+    // Before the worker starts. Every rename is recorded in the journal (none
+    // when null). A dry run does everything but the rename itself and ends
+    // its entries as Preview, with the names a real run would give them.
+    void setJournal(QSharedPointer<Journal> journal);
+    void setDryRun(bool dryRun);
 
     // GUI thread: makes entries for the files the plug-ins recognise and queues them.
     void add(const QList<QFileInfo> &files);
@@ -82,6 +90,10 @@ private:
                    bool &nextAllowed);
     void finishPage(const EntryPtr &entry, int outcome, QString message, bool nextAllowed,
                     bool notFound);
+    // The rename itself, between its intent and its outcome in the journal;
+    // a dry run only reserves the name.
+    FileRename::Result moveFile(const EntryPtr &entry, const QString &from, const QString &to,
+                                QString *error);
 
     int transferTimeoutMs = DefaultTransferTimeoutMs;
     int retryWaitCapMs = DefaultRetryWaitCapMs;
@@ -102,6 +114,9 @@ private:
     int attempt = 0;
     QString tellingFailure;
     QSharedPointer<Option> option;
+    QSharedPointer<Journal> journal;
+    bool dryRun = false;
+    QSet<QString> previewedPaths; // names a dry run has handed out
     QList<EntryPtr> queue;
     QList<EntryPtr> finishedEntries;
     EntryPtr current;

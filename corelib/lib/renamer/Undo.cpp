@@ -1,0 +1,161 @@
+#include "renamer/Undo.h"
+
+#include "data/Journal.h"
+#include "utility/FileRename.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QJsonObject>
+#include <QPair>
+
+namespace zorv {
+
+namespace {
+const QString takenBackMessage = QStringLiteral("'元に戻しました。'");
+const QString missingMessage = QStringLiteral("'ファイルが見つかりません。'");
+const QString oldNameTakenMessage = QStringLiteral("'元の名前のファイルが既にあります。'");
+const QString failedMessage = QStringLiteral("'元に戻せませんでした。'");
+
+int field(const QJsonObject &record, const char *name)
+{
+    return record.value(QLatin1String(name)).toInt();
+}
+QString text(const QJsonObject &record, const char *name)
+{
+    return record.value(QLatin1String(name)).toString();
+}
+} // namespace
+
+Undo::Undo(const Journal &journal)
+{
+    typedef QPair<int, int> Key; // run, seq
+    QHash<Key, int> intents;     // index into renames
+    QHash<Key, Key> undoes;      // undo intent -> the rename it takes back
+    QHash<Key, bool> outcomes;
+    QHash<int, int> runIndex;
+    for (const QJsonObject &record : journal.records()) {
+        const QString type = text(record, "type");
+        const Key key(field(record, "run"), field(record, "seq"));
+        if (type == QLatin1String("run")) {
+            Run run;
+            run.number = key.first;
+            run.time = text(record, "time");
+            run.mode = text(record, "mode");
+            runIndex.insert(run.number, runs.size());
+            runs.append(run);
+        } else if (type == QLatin1String("intent")) {
+            Rename rename;
+            rename.run = key.first;
+            rename.seq = key.second;
+            rename.id = text(record, "id");
+            rename.folder = text(record, "folder");
+            rename.oldName = text(record, "old");
+            rename.newName = text(record, "new");
+            intents.insert(key, renames.size());
+            renames.append(rename);
+            if (record.contains(QStringLiteral("undoes_run")))
+                undoes.insert(key, Key(field(record, "undoes_run"), field(record, "undoes_seq")));
+        } else if (type == QLatin1String("outcome")) {
+            outcomes.insert(key, record.value(QStringLiteral("renamed")).toBool());
+        }
+    }
+    for (Rename &rename : renames) {
+        const Key key(rename.run, rename.seq);
+        // An intent without an outcome is a rename cut short by a crash: the
+        // rename happened exactly when the old name is gone.
+        rename.renamed = outcomes.contains(key)
+                             ? outcomes.value(key)
+                             : !QFileInfo::exists(QDir(rename.folder).filePath(rename.oldName));
+    }
+    for (auto it = undoes.constBegin(); it != undoes.constEnd(); ++it) {
+        const int undoIndex = intents.value(it.key(), -1);
+        const int target = intents.value(it.value(), -1);
+        if (undoIndex >= 0 && target >= 0 && renames.at(undoIndex).renamed)
+            renames[target].undoneBy = it.key().first;
+    }
+    for (const Rename &rename : qAsConst(renames)) {
+        const int index = runIndex.value(rename.run, -1);
+        if (index < 0 || !rename.renamed)
+            continue;
+        Run &run = runs[index];
+        ++(rename.undoneBy ? run.undone : run.renames);
+        if (!run.folders.contains(rename.folder))
+            run.folders.append(rename.folder);
+    }
+    for (int i = runs.size() - 1; i >= 0; --i) {
+        if (runs.at(i).renames + runs.at(i).undone == 0)
+            runs.removeAt(i);
+    }
+}
+
+QList<Undo::Run> Undo::history() const
+{
+    return runs;
+}
+
+int Undo::latestRun() const
+{
+    for (int i = runs.size() - 1; i >= 0; --i) {
+        if (runs.at(i).mode != QLatin1String("undo") && runs.at(i).renames > 0)
+            return runs.at(i).number;
+    }
+    return 0;
+}
+
+QList<Undo::Step> Undo::undo(int run, bool dryRun, const QString &journalPath) const
+{
+    QList<Step> steps;
+    Journal journal(journalPath);
+    for (int i = renames.size() - 1; i >= 0; --i) {
+        const Rename &rename = renames.at(i);
+        if (rename.run != run || !rename.renamed || rename.undoneBy)
+            continue;
+        Step step;
+        step.id = rename.id;
+        step.folder = rename.folder;
+        step.from = rename.newName;
+        step.to = rename.oldName;
+        const QDir folder(rename.folder);
+        FileRename::Result result = FileRename::Failed;
+        QString error;
+        if (!QFileInfo::exists(folder.filePath(step.from)) &&
+            !QFileInfo(folder.filePath(step.from)).isSymLink()) {
+            result = FileRename::SourceMissing;
+        } else if (QFileInfo::exists(folder.filePath(step.to))) {
+            result = FileRename::TargetExists;
+        } else if (dryRun) {
+            step.state = Step::Preview;
+        } else {
+            if (!journal.run())
+                journal.beginRun(QStringLiteral("undo"), {{QStringLiteral("undoes"), run}});
+            const int seq = journal.intent(rename.folder, step.from, step.to,
+                                           {{QStringLiteral("id"), rename.id},
+                                            {QStringLiteral("undoes_run"), rename.run},
+                                            {QStringLiteral("undoes_seq"), rename.seq}});
+            result = FileRename::renameNoReplace(folder.filePath(step.from),
+                                                 folder.filePath(step.to), &error);
+            journal.outcome(seq, result == FileRename::Renamed);
+        }
+        switch (step.state == Step::Preview ? FileRename::Renamed : result) {
+        case FileRename::Renamed:
+            step.message = dryRun ? QString() : takenBackMessage;
+            step.state = dryRun ? Step::Preview : Step::Done;
+            break;
+        case FileRename::SourceMissing:
+            step.message = missingMessage;
+            break;
+        case FileRename::TargetExists:
+            step.message = oldNameTakenMessage;
+            break;
+        case FileRename::Failed:
+            step.state = Step::Failed;
+            step.message = failedMessage + error;
+            break;
+        }
+        steps.append(step);
+    }
+    return steps;
+}
+
+} // namespace zorv
