@@ -8,8 +8,6 @@
 #include "renamer/Renamer.h"
 #include "renamer/WebDownloader.h"
 
-#include <QCryptographicHash>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTextCodec>
 #include <QThread>
@@ -43,7 +41,7 @@ QString pcHtml(const QString &title, const QString &id = "VJ123456", const QStri
         .arg(title.toHtmlEscaped(), id, head);
 }
 
-// The name a page made by pcHtml gets with the default options.
+// The name a page of pcHtml gets with the default options.
 QString defaultName(const QString &title, const QString &id = QStringLiteral("RJ123456"))
 {
     return QStringLiteral("[作者] %1 [%2] [全年齢] [2014-1-5] ").arg(title, id);
@@ -56,8 +54,7 @@ QMap<QString, QByteArray> snapshot(const QString &path)
     for (const QFileInfo &info : QDir(path).entryInfoList(QDir::Files | QDir::Hidden)) {
         QFile file(info.absoluteFilePath());
         if (file.open(QIODevice::ReadOnly))
-            files.insert(info.fileName(),
-                         QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256));
+            files.insert(info.fileName(), file.readAll());
     }
     return files;
 }
@@ -67,20 +64,17 @@ struct Event
 {
     int status;
     QString newName, message;
-    qint64 ms;
 };
 
-// One renamer on its own thread, as the main window runs it.
 struct Run
 {
     Run()
     {
-        clock.start();
         QObject::connect(
             renamer, &Renamer::finished, renamer,
             [this](EntryPtr entry) {
                 QMutexLocker lock(&mutex);
-                ends.append({entry->status(), entry->newName(), entry->message(), clock.elapsed()});
+                ends.append({entry->status(), entry->newName(), entry->message()});
             },
             Qt::DirectConnection);
         QObject::connect(
@@ -88,14 +82,7 @@ struct Run
             Qt::DirectConnection);
         QObject::connect(&thread, &QThread::started, renamer, &Renamer::doWork);
     }
-    ~Run()
-    {
-        renamer->abort();
-        thread.quit();
-        thread.wait();
-        delete renamer;
-    }
-    // Runs the files to the end.
+    ~Run() { renamer->abort(), thread.quit(), thread.wait(), delete renamer; }
     bool run(const QList<QFileInfo> &files)
     {
         renamer->add(files);
@@ -103,11 +90,7 @@ struct Run
         thread.start();
         return QTest::qWaitFor([this] { return allFinished > 0; }, 30000);
     }
-    QList<Event> finished() const
-    {
-        QMutexLocker lock(&mutex);
-        return ends;
-    }
+    QList<Event> finished() const { return QMutexLocker(&mutex), ends; }
 
     QSharedPointer<Option> option = Option::createDefault();
     Renamer *renamer = new Renamer(option);
@@ -115,7 +98,6 @@ struct Run
     mutable QMutex mutex;
     QList<Event> ends;
     std::atomic<int> allFinished{0};
-    QElapsedTimer clock;
 };
 
 } // namespace
@@ -132,9 +114,8 @@ class TestRenamer : public QObject
     QFileInfo file(const QString &name)
     {
         QFile out(work->filePath(name));
-        if (!out.open(QIODevice::WriteOnly) || out.write("content of " + name.toUtf8()) <= 0)
-            qFatal("cannot write %s", qPrintable(out.fileName()));
-        return QFileInfo(out.fileName());
+        const bool written = out.open(QIODevice::WriteOnly) && out.write(name.toUtf8()) > 0;
+        return written ? QFileInfo(out.fileName()) : QFileInfo();
     }
 
 private slots:
@@ -149,6 +130,7 @@ private slots:
         QVERIFY(pluginManager.load(pluginDir.path()));
         shop.reset(new TestShop);
         QVERIFY2(shop->isListening(), qPrintable(shop->errorString()));
+        shop->addCatalogue(TestPaths::dataFile("pages"));
         // The plug-in's real URLs reach the local shop through the proxy setting.
         qputenv("http_proxy", shop->proxyUrl().toLatin1());
         qunsetenv("no_proxy");
@@ -166,25 +148,23 @@ private slots:
     // Files that get their names, with the notes that say what was changed.
     void notes_data()
     {
-        QTest::addColumn<QString>("page"); // how the shop serves it
-        QTest::addColumn<QString>("options");
+        QTest::addColumn<QString>("setup"); // rename options ("x=y ..."), or how the page is served
         QTest::addColumn<QStringList>("sources");
         QTest::addColumn<QStringList>("existing");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QStringList>("names"); // of the sources, in order
         QTest::addColumn<QStringList>("messages");
-        // Lists have "|" between their items; "T." and "T (" stand for the
-        // name a page of title T gets with the default options.
+        // Lists have "|" between items; "T." and "T (" begin the default name of title T.
         const auto row = [](const char *name, const QString &sources, const QString &existing,
                             const QString &title, const QString &names, const QString &messages,
-                            const QString &page = "", const QString &options = "") {
+                            const QString &setup = "") {
             const auto list = [](QString text) {
                 return text.replace("T.", defaultName("T") + '.')
                     .replace("T (", defaultName("T") + " (")
                     .split('|', Qt::SkipEmptyParts);
             };
-            QTest::newRow(name) << page << options << list(sources) << list(existing) << title
-                                << list(names) << messages.split('|');
+            QTest::newRow(name) << setup << list(sources) << list(existing) << title << list(names)
+                                << messages.split('|');
         };
         const QString zip = "RJ123456.zip", star = "星降る夜",
                       starName = defaultName(star) + ".zip";
@@ -202,47 +182,38 @@ private slots:
         row("no suffix, no trailing dot", "RJ123456", "", "T", defaultName("T"), "");
         row("double extension keeps the last part", "rj123456.tar.gz", "", "T", "T.gz", "");
         row("suffix kept as it is", "RJ123456.ZIP", "", "T", "T.ZIP", "");
-        row("options changed before the run", zip, "", "T", "[作者]T[全年齢][2014-1-5].zip", "", "",
+        row("options changed before the run", zip, "", "T", "[作者]T[全年齢][2014-1-5].zip", "",
             "space=0 off=id");
         row("charset in the Content-Type header", zip, "", star, starName, "", "Shift_JIS");
         row("charset in a meta tag", zip, "", star, starName, "", "EUC-JP meta");
         row("unknown declared charset: the plug-in's", zip, "", star, starName, "", "x-unheard-of");
         row("slow page, never silent for long", zip, "", star, starName, "", "slow");
-        row("moved to the touch page", zip, "", star, starName, "", "moved");
+        row("moved to the touch page", "RJ100001.zip", "", "",
+            "[夜想曲工房] 星降る夜のオルゴール [RJ100001] [R-18] [2014-01-05] .zip", "", "moved");
     }
 
     void notes()
     {
-        QFETCH(QString, page);
-        QFETCH(QString, options);
+        QFETCH(QString, setup);
+        const QString page = setup.contains('=') ? QString() : setup;
         QFETCH(QStringList, sources);
         QFETCH(QStringList, existing);
         QFETCH(QString, title);
         QFETCH(QStringList, names);
         QFETCH(QStringList, messages);
-        const QString charset = page.section(' ', 0, 0);
-        const QString meta = "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=%1\">";
-        QTextCodec *codec = QTextCodec::codecForName(charset.toLatin1());
+        // "CHARSET": the page in it, said in the header; "CHARSET meta": said in the page.
+        const QByteArray charset = page.section(' ', 0, 0).toLatin1();
+        QTextCodec *codec = QTextCodec::codecForName(charset);
+        const QString meta = page.endsWith(" meta") ? "<meta charset=\"" + charset + "\">" : "";
         shop->setPage(home,
-                      (codec ? codec : QTextCodec::codecForName("UTF-8"))
-                          ->fromUnicode(pcHtml(title, "RJ123456",
-                                               page.endsWith(" meta") ? meta.arg(charset) : "")),
-                      page.endsWith(" meta") ? "text/html"
-                                             : "text/html; charset=" + charset.toLatin1());
+                      (codec ? codec : QTextCodec::codecForMib(106))
+                          ->fromUnicode(pcHtml(title, "RJ123456", meta)),
+                      meta.isEmpty() ? "text/html; charset=" + charset : "text/html");
         if (page == "slow")
             shop->setSlow(home, 2000, 10);
-        if (page == "moved") {
-            const QString touch = TestShop::productPath("home-touch", "RJ123456");
-            shop->setPage(touch, QStringLiteral("<html><body><section id=\"work_header\"><h1><span "
-                                                "itemprop=\"name\">%1</span></h1></section>"
-                                                "<dl id=\"maker_name\"><dd><a>作者</a></dd></dl>"
-                                                "<section id=\"work_outline\"><a>2014年1月5日</a>"
-                                                "</section><table class=\"work_spec_table\"><tr>"
-                                                "<td>RJ123456</td></tr></table></body></html>")
-                                     .arg(title)
-                                     .toUtf8());
-            shop->setRedirect(home, touch, 301);
-        }
+        if (page == "moved") // the catalogue's touch page
+            shop->setRedirect(TestShop::productPath("home", "RJ100001"),
+                              TestShop::productPath("home-touch", "RJ100001"), 301);
         for (const QString &name : existing)
             file(name);
         QList<QFileInfo> files;
@@ -251,9 +222,7 @@ private slots:
         auto expected = snapshot(work->path());
         Run run;
         run.renamer->setTransferTimeout(1000);
-        RenameOption changed = run.option->copyRenameOption();
-        OptionText::apply(changed, options);
-        run.option->storeRenameOption(changed);
+        run.option->storeRenameOption(OptionText::parse(setup.contains('=') ? setup : ""));
         QVERIFY(run.run(files));
         QCOMPARE(run.finished().size(), sources.size());
         for (int i = 0; i < sources.size(); ++i) {
@@ -263,13 +232,6 @@ private slots:
             expected.insert(names.at(i), expected.take(sources.at(i)));
         }
         QCOMPARE(snapshot(work->path()), expected);
-        int total = -1, pending = -1, succeeded = -1;
-        run.renamer->counts(&total, &pending, &succeeded);
-        QCOMPARE(QList<int>({total, pending, succeeded}),
-                 QList<int>({int(sources.size()), 0, int(sources.size())}));
-        // A plain GET of the plug-in's URL, sent to the proxy in absolute form.
-        QCOMPARE(shop->requests().first().target,
-                 TestShop::productUrl("home", "RJ123456").toLatin1());
     }
 
     // A failed page costs only itself: the next candidate is tried. Entries
@@ -277,14 +239,12 @@ private slots:
     void failedPages_data()
     {
         QTest::addColumn<QString>("scenario");
-        QTest::addColumn<QString>("fileName");
         QTest::addColumn<int>("pagesTried");
         QTest::addColumn<bool>("done");
         QTest::addColumn<QString>("message"); // the first one, or the last when not done
-        const QString vj = "VJ123456.zip",
-                      tooLarge = "'ページが大きすぎるので読み込みを中止しました。'";
-        const auto row = [&](const char *scenario, int pages, bool done, const QString &message) {
-            QTest::newRow(scenario) << scenario << vj << pages << done << message;
+        const QString tooLarge = "'ページが大きすぎるので読み込みを中止しました。'";
+        const auto row = [](const char *scenario, int pages, bool done, const QString &message) {
+            QTest::newRow(scenario) << scenario << pages << done << message;
         };
         row("not found", 2, true, "Not Found");
         row("server error", 2, true, "Internal Server Error");
@@ -299,31 +259,28 @@ private slots:
         row("30,000 nested elements", 2, true, "'ページの入れ子が深すぎるので読めません。'");
         row("every candidate fails", 2, false, "Internal Server Error");
         row("connection refused", 2, false, "refused");
-        // A page that trickles is never silent, but the file's time runs out.
         row("trickle past the file's deadline", 1, false, timedOut);
         row("source gone", 1, false, sourceMissing);
         // A rename that fails ends the entry: no other candidate is tried.
         row("name too long for the file system", 1, false, renameFailed);
         row("read-only folder", 1, false, renameFailed);
-        QTest::newRow("unknown charset") << "unknown charset"
-                                         << "ZZ123456.zip" << 1 << false
-                                         << "'文字コード「x-no-such-charset」に対応していません。'";
+        row("unknown charset", 1, false, "'文字コード「x-no-such-charset」に対応していません。'");
     }
 
     void failedPages()
     {
         QFETCH(QString, scenario);
-        QFETCH(QString, fileName);
+        const QString fileName = scenario == "unknown charset" ? "ZZ123456.zip" : "VJ123456.zip";
         QFETCH(int, pagesTried);
         QFETCH(bool, done);
         QFETCH(QString, message);
         if (scenario == "read-only folder" && geteuid() == 0)
             QSKIP("permissions do not stop the superuser");
-        const QByteArray deep = "<html><body>" + QByteArray("<div>").repeated(30000) + "x";
-        const bool long_ = scenario.startsWith("name too long");
-        shop->setPage(soft, scenario.startsWith("30,000")
-                                ? deep
-                                : pcHtml(long_ ? QString(300, 'x') : "T").toUtf8());
+        QByteArray page =
+            pcHtml(scenario.startsWith("name too long") ? QString(300, 'x') : "T").toUtf8();
+        if (scenario.startsWith("30,000"))
+            page = "<html><body>" + QByteArray("<div>").repeated(30000) + "x";
+        shop->setPage(soft, page);
         shop->setPage(pro, pcHtml("T").toUtf8());
         shop->setPage(TestShop::productPath("home", "ZZ123456"), "<html><body>x</body></html>",
                       "text/html");
@@ -344,12 +301,8 @@ private slots:
         rule.fillerBytes = rule.gzip ? 4 * 1024 * 1024 : -1;
         if (rule.endless || rule.gzip)
             shop->setRule(soft, rule);
-        QTcpServer probe;
-        if (scenario == "connection refused") {
-            QVERIFY(probe.listen(QHostAddress::LocalHost));
-            qputenv("http_proxy", "http://127.0.0.1:" + QByteArray::number(probe.serverPort()));
-            probe.close();
-        }
+        if (scenario == "connection refused") // nothing listens on port 1
+            qputenv("http_proxy", "http://127.0.0.1:1");
         const QFileInfo source = file(fileName);
         auto expected = snapshot(work->path());
         if (scenario == "source gone")
@@ -375,51 +328,25 @@ private slots:
             expected.insert(defaultName("T", "VJ123456") + ".zip", expected.take(fileName));
         if (scenario != "source gone")
             QCOMPARE(snapshot(work->path()), expected);
-        QStringList paths;
-        for (const TestShop::LoggedRequest &request : shop->requests())
-            paths.append(request.path);
         // Qt repeats some requests on a busy machine; without a hop limit it would follow fifty.
-        QVERIFY2(paths.count(soft) <= 3 * (1 + WebDownloader::MaxRedirects),
-                 qPrintable(paths.join(' ')));
+        QVERIFY(shop->requests().size() <= 3 * (2 + WebDownloader::MaxRedirects));
     }
 
-    // Once a file has run out of time, the next one does not wait as long
-    // while the shop stays silent.
+    // After a file ran out of time, the next waits less while the shop stays silent.
     void silentShop()
     {
         shop->setBehaviour(soft, TestShop::NeverAnswer);
         shop->setBehaviour(pro, TestShop::NeverAnswer);
         Run run;
         run.renamer->setFileDeadline(5000, 200);
+        QElapsedTimer timer;
+        timer.start();
         QVERIFY(run.run({file("VJ123456 a.zip"), file("VJ123456 b.zip")}));
         const QList<Event> finished = run.finished();
         QCOMPARE(finished.size(), 2);
-        QCOMPARE(finished.at(0).message, timedOut);
-        QCOMPARE(finished.at(1).message, timedOut);
-        // The full deadline again would take at least 5 s.
-        const qint64 second = finished.at(1).ms - finished.at(0).ms;
-        QVERIFY2(second < 5000, qPrintable(QString::number(second)));
-    }
-
-    void abortDuringAStalledDownload()
-    {
-        shop->setBehaviour(soft, TestShop::NeverAnswer);
-        const QFileInfo source = file("VJ123456.zip");
-        const auto before = snapshot(work->path());
-        Run run; // the default time limits are far longer than this test may take
-        run.renamer->add({source});
-        run.renamer->moveToThread(&run.thread);
-        run.thread.start();
-        QTRY_COMPARE_WITH_TIMEOUT(shop->requests().size(), 1, 10000);
-        run.renamer->abort();
-        // The worker loop returns on its own, so the thread can end.
-        run.thread.quit();
-        QVERIFY(run.thread.wait(10000));
-        QCOMPARE(run.finished().size(), 0);
-        int pending = -1;
-        run.renamer->counts(nullptr, &pending);
-        QCOMPARE(pending, 1);
-        QCOMPARE(snapshot(work->path()), before);
+        QCOMPARE(finished.at(0).message + finished.at(1).message, timedOut + timedOut);
+        // The full deadline again would make it at least 10 s.
+        QVERIFY2(timer.elapsed() < 9000, qPrintable(QString::number(timer.elapsed())));
     }
 };
 
