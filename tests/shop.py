@@ -3,23 +3,18 @@
 
 Serves the catalogue folders (pc/ID.html, touch/ID.html for "-touch" categories)
 at /CATEGORY/work/=/product_id/ID.html, to direct requests and to requests sent
-to it as an HTTP proxy (absolute form), so http_proxy keeps the store's real URLs.
-Prints "listening http://127.0.0.1:PORT" once it listens.
+to it as an HTTP proxy, so http_proxy keeps the store's real URLs. Prints
+"listening http://127.0.0.1:PORT" once it listens.
 
-A rule makes one path misbehave (JSON; every key may be left out):
-  status      answer status (default 200 with the page, 404 without one)
-  headers     [[name, value], ...] added to the answer (Location, Retry-After, Content-Type)
-  size        a filler body of so many bytes instead of the page; -1: a body without end
-  gzip        send the body gzip-compressed (Content-Encoding: gzip)
-  cut         announce the whole body, send half of it and close the connection
-  never       read the request and stay silent with the connection open
-  duration_ms, chunks   spread the body over the time in so many pieces
-  times       answer only so many requests this way, then serve the path as usual
-
-The tests drive it with control requests under /_shop/:
-  POST catalogue (body: folder), POST page?path=P (body: page, its Content-Type),
-  POST unpage?path=P, POST rule?path=P (body: JSON rule, empty: none),
-  POST clear?what=pages|rules|requests, GET requests (the request log as JSON).
+A rule (JSON) makes one path misbehave; every key may be left out:
+  status (0: 200 with the page, 404 without), headers [[name, value], ...],
+  size (a filler body of so many bytes instead of the page), endless (a filler
+  body without end), gzip, cut (send half the announced body, then close),
+  never (stay silent), duration_ms and chunks (spread the body over the time),
+  times (answer so many requests so, then serve the path as usual).
+Control requests under /_shop/ (what TestShop sends): POST catalogue (body: a
+folder), page?path=P (body: the page, with its Content-Type), unpage?path=P,
+rule?path=P (body: the rule), clear?what=pages|rules|requests; GET requests.
 """
 import argparse
 import itertools
@@ -35,7 +30,7 @@ from urllib.parse import parse_qs, unquote, urlsplit
 
 PRODUCT = re.compile(r"^/([^/]+)/work/=/product_id/([A-Za-z0-9_-]+)\.html$")
 HTML = "text/html; charset=utf-8"
-FILLER = b"<p>" + b"filler " * 145 + b"</p>\n"  # about 1 KiB of page
+FILLER = (b"<p>" + b"filler " * 145 + b"</p>\n") * 64  # 64 KiB of page
 lock = threading.Lock()
 catalogues, pages, rules, log, ids = [], {}, {}, [], itertools.count(1)
 
@@ -51,18 +46,16 @@ def find_page(path):
         folders = list(catalogues)
     match = PRODUCT.match(path)
     for folder in folders if match else []:
-        layout = "touch" if match[1].endswith("-touch") else "pc"
-        file = Path(folder, layout, match[2] + ".html")
+        file = Path(folder, "touch" if match[1].endswith("-touch") else "pc", match[2] + ".html")
         if file.is_file():
             return file.read_bytes(), HTML
     return None
 
 
 def filler(size, compressor):
-    sent = 0
-    while size < 0 or sent < size:
-        piece = (FILLER * 64)[: None if size < 0 else size - sent]
-        sent += len(piece)
+    while size != 0:
+        piece = FILLER if size < 0 else FILLER[:size]
+        size -= len(piece) if size > 0 else 0
         yield compressor.compress(piece) if compressor else piece
     if compressor:
         yield compressor.flush()
@@ -72,7 +65,7 @@ class Handler(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
 
     def log_message(self, *args):
-        pass  # the log is kept for the tests instead
+        pass  # the tests read the request log instead
 
     def do_POST(self):
         self.control()
@@ -86,37 +79,34 @@ class Handler(BaseHTTPRequestHandler):
             entry["id"] = next(ids)
             log.append(entry)
             rule = rules.get(path, {})
-            if rule.get("times", 1) <= 0:
-                rule = {}
-            elif "times" in rule:
+            if rule.get("times", -1) > 0:
                 rule["times"] -= 1
-        if rule.get("never"):
-            while True:
-                time.sleep(60)  # the connection stays open until the shop ends
+            elif rule.get("times", -1) == 0:
+                rule = {}
+        while rule.get("never"):
+            time.sleep(60)  # the connection stays open until the shop ends
         page = find_page(path)
         body, kind = page or (b"<html><body>no such page</body></html>", HTML)
-        status = rule.get("status", 200 if page or "size" in rule else 404)
+        size = -1 if rule.get("endless") else rule.get("size", -1)
+        # Filler bodies may be huge or endless: sent as they are made, until the close.
+        streamed = rule.get("endless") or size >= 0
+        status = rule.get("status") or (200 if page or streamed else 404)
         compressor = zlib.compressobj(wbits=31) if rule.get("gzip") else None
-        streamed = rule.get("size", 0) != 0
-        if "size" in rule and not streamed:
-            body = b""
         if streamed:
-            pieces = filler(rule["size"], compressor)
+            pieces = filler(size, compressor)
         else:
             body = compressor.compress(body) + compressor.flush() if compressor else body
-            count = max(1, rule.get("chunks", 1))
-            step = -(-len(body) // count) or 1
+            step = max(1, -(-len(body) // max(1, rule.get("chunks", 1))))
             pieces = [body[i : i + step] for i in range(0, len(body), step)]
-            if rule.get("cut"):
-                pieces = [body[: len(body) // 2]]
+            pieces = [body[: len(body) // 2]] if rule.get("cut") else pieces
         pause = rule.get("duration_ms", 0) / 1000 / max(1, rule.get("chunks", 1))
-        self.send_response(status)
-        headers = [tuple(h) for h in rule.get("headers", [])]
+        headers = [tuple(header) for header in rule.get("headers", [])]
         if not any(name.lower() == "content-type" for name, _ in headers):
             headers.append(("Content-Type", kind))
         if compressor:
             headers.append(("Content-Encoding", "gzip"))
         headers.append(("Connection", "close") if streamed else ("Content-Length", str(len(body))))
+        self.send_response(status)
         for name, value in headers:
             self.send_header(name, value)
         self.end_headers()
@@ -148,7 +138,6 @@ class Handler(BaseHTTPRequestHandler):
                 {"pages": pages, "rules": rules, "requests": log}[query["what"][0]].clear()
             answer = json.dumps(log if command == "requests" else "ok").encode()
         self.send_response(200)
-        self.send_header("Content-Type", "application/json")
         self.send_header("Content-Length", str(len(answer)))
         self.end_headers()
         self.wfile.write(answer)
