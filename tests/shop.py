@@ -1,23 +1,15 @@
 #!/usr/bin/env python3
 """The local web shop of the tests and the demo, on 127.0.0.1 only.
 
-Serves the catalogue folders (pc/ID.html, touch/ID.html for "-touch" categories)
-at /CATEGORY/work/=/product_id/ID.html, to direct requests and to requests sent
-to it as an HTTP proxy, so http_proxy keeps the store's real URLs. Prints
-"listening http://127.0.0.1:PORT" once it listens.
-
-A rule (JSON) makes one path misbehave; every key may be left out:
-  status (0: 200 with the page, 404 without), headers [[name, value], ...],
-  size (a filler body of so many bytes instead of the page), endless (a filler
-  body without end), gzip, cut (send half the announced body, then close),
-  never (stay silent), duration_ms and chunks (spread the body over the time),
-  times (answer so many requests so, then serve the path as usual).
-Control requests under /_shop/ (what TestShop sends): POST catalogue (body: a
-folder), page?path=P (body: the page, with its Content-Type), unpage?path=P,
-rule?path=P (body: the rule), clear?what=pages|rules|requests; GET requests.
+Serves the catalogue folders (pc/ID.html; touch/ID.html for "-touch" categories)
+at /CATEGORY/work/=/product_id/ID.html, also as an HTTP proxy, so http_proxy keeps
+the store's real URLs; prints "listening http://127.0.0.1:PORT" once it listens.
+A rule makes a path misbehave, with the JSON keys status, headers [[name, value]],
+size, endless, gzip, cut, never, duration_ms, chunks and times, as TestShop::Rule
+(tests/support/TestShop.h) describes them; the tests drive the shop through the
+control requests under /_shop/ that TestShop sends.
 """
 import argparse
-import itertools
 import json
 import re
 import sys
@@ -32,11 +24,7 @@ PRODUCT = re.compile(r"^/([^/]+)/work/=/product_id/([A-Za-z0-9_-]+)\.html$")
 HTML = "text/html; charset=utf-8"
 FILLER = (b"<p>" + b"filler " * 145 + b"</p>\n") * 64  # 64 KiB of page
 lock = threading.Lock()
-catalogues, pages, rules, log, ids = [], {}, {}, [], itertools.count(1)
-
-
-def now_ms():
-    return int(time.monotonic() * 1000)
+catalogues, pages, rules, log = [], {}, {}, []
 
 
 def find_page(path):
@@ -74,9 +62,8 @@ class Handler(BaseHTTPRequestHandler):
         if self.path.startswith("/_shop/"):
             return self.control()
         path = unquote(urlsplit(self.path).path)
-        entry = {"path": path, "target": self.path, "received_ms": now_ms(), "answered_ms": -1}
+        entry = {"path": path, "target": self.path, "answered_ms": -1}
         with lock:
-            entry["id"] = next(ids)
             log.append(entry)
             rule = rules.get(path, {})
             if rule.get("times", -1) > 0:
@@ -118,7 +105,7 @@ class Handler(BaseHTTPRequestHandler):
                 time.sleep(pause)
         except OSError:
             self.close_connection = True  # the client went away
-        entry["status"], entry["answered_ms"] = status, now_ms()
+        entry["status"], entry["answered_ms"] = status, int(time.monotonic() * 1000)
 
     def control(self):
         url = urlsplit(self.path)
@@ -130,8 +117,6 @@ class Handler(BaseHTTPRequestHandler):
                 catalogues.append(data.decode())
             elif command == "page":
                 pages[path] = (data, self.headers.get("Content-Type", HTML))
-            elif command == "unpage":
-                pages.pop(path, None)
             elif command == "rule":
                 rules[path] = json.loads(data or b"{}")
             elif command == "clear":
@@ -146,13 +131,12 @@ class Handler(BaseHTTPRequestHandler):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--catalogue", action="append", default=[], help="folder of pages")
-    parser.add_argument("--port", type=int, default=0, help="default: any free port")
     parser.add_argument("--rule", nargs=2, action="append", default=[], metavar=("PATH", "JSON"))
     parser.add_argument("--exit-with-stdin", action="store_true", help="end when stdin closes")
     args = parser.parse_args()
     catalogues.extend(str(Path(folder).resolve()) for folder in args.catalogue)
     rules.update((path, json.loads(rule)) for path, rule in args.rule)
-    server = ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
+    server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     print("listening http://127.0.0.1:%d" % server.server_address[1], flush=True)
     if args.exit_with_stdin:  # the tests' shop ends with its test, even one that crashed
         threading.Thread(target=lambda: (sys.stdin.read(), server.shutdown()), daemon=True).start()

@@ -43,7 +43,6 @@ public:
     {
         QByteArray target; // as on the request line: a path, or a whole URL sent to a proxy
         QString path;      // the target's path, percent-decoded
-        qint64 receivedMs;
         qint64 answeredMs; // when the answer's last byte left; -1 while it has not
         int status;
     };
@@ -64,7 +63,6 @@ public:
     {
         control("page", path, body, contentType);
     }
-    void removePage(const QString &path) { control("unpage", path); }
     void clearPages() { control("clear?what=pages"); }
 
     void setRule(const QString &path, const Rule &rule);
