@@ -55,9 +55,6 @@ class Handler(BaseHTTPRequestHandler):
     def log_message(self, *args):
         pass  # the tests read the request log instead
 
-    def do_POST(self):
-        self.control()
-
     def do_GET(self):
         if self.path.startswith("/_shop/"):
             return self.control()
@@ -127,15 +124,15 @@ class Handler(BaseHTTPRequestHandler):
         self.end_headers()
         self.wfile.write(answer)
 
+    do_POST = control
+
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--catalogue", action="append", default=[], help="folder of pages")
-    parser.add_argument("--rule", nargs=2, action="append", default=[], metavar=("PATH", "JSON"))
     parser.add_argument("--exit-with-stdin", action="store_true", help="end when stdin closes")
     args = parser.parse_args()
     catalogues.extend(str(Path(folder).resolve()) for folder in args.catalogue)
-    rules.update((path, json.loads(rule)) for path, rule in args.rule)
     server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     print("listening http://127.0.0.1:%d" % server.server_address[1], flush=True)
     if args.exit_with_stdin:  # the tests' shop ends with its test, even one that crashed

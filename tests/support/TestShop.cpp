@@ -26,12 +26,6 @@ TestShop::TestShop()
         error = "the shop did not start: " + process.errorString();
 }
 
-TestShop::~TestShop()
-{
-    process.kill();
-    process.waitForFinished(waitMs);
-}
-
 QByteArray TestShop::control(const QByteArray &command, const QString &path, const QByteArray &body,
                              const QByteArray &contentType) const
 {

@@ -12,16 +12,10 @@
 class TestShop
 {
 public:
-    enum Behaviour {
-        Serve,
-        NotFound,
-        ServerError,
-        Redirect,
-        EmptyBody,
-        NeverAnswer,
-        CloseMidBody,
-        Slow
-    };
+    // clang-format off
+    enum Behaviour { Serve, NotFound, ServerError, Redirect, EmptyBody, NeverAnswer, CloseMidBody,
+                     Slow };
+    // clang-format on
 
     // What the shop answers for one path; what a rule leaves as it is keeps
     // the normal answer (200 with the page, 404 without one).
@@ -48,7 +42,7 @@ public:
     };
 
     TestShop();
-    ~TestShop();
+    ~TestShop() { process.kill(), process.waitForFinished(); }
 
     bool isListening() const { return port != 0; }
     QString errorString() const { return error; }
