@@ -24,6 +24,7 @@ PRODUCT = re.compile(r"^/([^/]+)/work/=/product_id/([A-Za-z0-9_-]+)\.html$")
 HTML = "text/html; charset=utf-8"
 FILLER = (b"<p>" + b"filler " * 145 + b"</p>\n") * 64  # 64 KiB of page
 lock = threading.Lock()
+now_ms = lambda: int(time.monotonic() * 1000)  # noqa: E731
 catalogues, pages, rules, log = [], {}, {}, []
 
 
@@ -59,7 +60,7 @@ class Handler(BaseHTTPRequestHandler):
         if self.path.startswith("/_shop/"):
             return self.control()
         path = unquote(urlsplit(self.path).path)
-        entry = {"path": path, "target": self.path, "answered_ms": -1}
+        entry = {"path": path, "target": self.path, "received_ms": now_ms(), "answered_ms": -1}
         with lock:
             log.append(entry)
             rule = rules.get(path, {})
@@ -102,7 +103,7 @@ class Handler(BaseHTTPRequestHandler):
                 time.sleep(pause)
         except OSError:
             self.close_connection = True  # the client went away
-        entry["status"], entry["answered_ms"] = status, int(time.monotonic() * 1000)
+        entry["status"], entry["answered_ms"] = status, now_ms()
 
     def control(self):
         url = urlsplit(self.path)

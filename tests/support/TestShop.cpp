@@ -95,7 +95,8 @@ QList<TestShop::LoggedRequest> TestShop::requests() const
          QJsonDocument::fromJson(control("requests")).toVariant().toList()) {
         const QVariantMap entry = value.toMap();
         list.append({entry["target"].toByteArray(), entry["path"].toString(),
-                     entry["answered_ms"].toLongLong(), entry["status"].toInt()});
+                     entry["received_ms"].toLongLong(), entry["answered_ms"].toLongLong(),
+                     entry["status"].toInt()});
     }
     return list;
 }

@@ -37,7 +37,7 @@ public:
     {
         QByteArray target; // as on the request line: a path, or a whole URL sent to a proxy
         QString path;      // the target's path, percent-decoded
-        qint64 answeredMs; // when the answer's last byte left; -1 while it has not
+        qint64 receivedMs, answeredMs; // when it came, when the answer's last byte left (or -1)
         int status;
     };
 
