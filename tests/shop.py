@@ -1,28 +1,15 @@
 #!/usr/bin/env python3
 """The local web shop of the tests and the demo, on 127.0.0.1 only.
 
-Serves the catalogue folders (pc/ID.html, touch/ID.html for "-touch" categories)
-at /CATEGORY/work/=/product_id/ID.html, to direct requests and to requests sent
-to it as an HTTP proxy (absolute form), so http_proxy keeps the store's real URLs.
-Prints "listening http://127.0.0.1:PORT" once it listens.
-
-A rule makes one path misbehave (JSON; every key may be left out):
-  status      answer status (default 200 with the page, 404 without one)
-  headers     [[name, value], ...] added to the answer (Location, Retry-After, Content-Type)
-  size        a filler body of so many bytes instead of the page; -1: a body without end
-  gzip        send the body gzip-compressed (Content-Encoding: gzip)
-  cut         announce the whole body, send half of it and close the connection
-  never       read the request and stay silent with the connection open
-  duration_ms, chunks   spread the body over the time in so many pieces
-  times       answer only so many requests this way, then serve the path as usual
-
-The tests drive it with control requests under /_shop/:
-  POST catalogue (body: folder), POST page?path=P (body: page, its Content-Type),
-  POST unpage?path=P, POST rule?path=P (body: JSON rule, empty: none),
-  POST clear?what=pages|rules|requests, GET requests (the request log as JSON).
+Serves the catalogue folders (pc/ID.html; touch/ID.html for "-touch" categories)
+at /CATEGORY/work/=/product_id/ID.html, also as an HTTP proxy, so http_proxy keeps
+the store's real URLs; prints "listening http://127.0.0.1:PORT" once it listens.
+A rule makes a path misbehave, with the JSON keys status, headers [[name, value]],
+size, endless, gzip, cut, never, duration_ms, chunks and times, as TestShop::Rule
+(tests/support/TestShop.h) describes them; the tests drive the shop through the
+control requests under /_shop/ that TestShop sends.
 """
 import argparse
-import itertools
 import json
 import re
 import sys
@@ -35,13 +22,10 @@ from urllib.parse import parse_qs, unquote, urlsplit
 
 PRODUCT = re.compile(r"^/([^/]+)/work/=/product_id/([A-Za-z0-9_-]+)\.html$")
 HTML = "text/html; charset=utf-8"
-FILLER = b"<p>" + b"filler " * 145 + b"</p>\n"  # about 1 KiB of page
+FILLER = (b"<p>" + b"filler " * 145 + b"</p>\n") * 64  # 64 KiB of page
 lock = threading.Lock()
-catalogues, pages, rules, log, ids = [], {}, {}, [], itertools.count(1)
-
-
-def now_ms():
-    return int(time.monotonic() * 1000)
+now_ms = lambda: int(time.monotonic() * 1000)  # noqa: E731
+catalogues, pages, rules, log = [], {}, {}, []
 
 
 def find_page(path):
@@ -51,18 +35,16 @@ def find_page(path):
         folders = list(catalogues)
     match = PRODUCT.match(path)
     for folder in folders if match else []:
-        layout = "touch" if match[1].endswith("-touch") else "pc"
-        file = Path(folder, layout, match[2] + ".html")
+        file = Path(folder, "touch" if match[1].endswith("-touch") else "pc", match[2] + ".html")
         if file.is_file():
             return file.read_bytes(), HTML
     return None
 
 
 def filler(size, compressor):
-    sent = 0
-    while size < 0 or sent < size:
-        piece = (FILLER * 64)[: None if size < 0 else size - sent]
-        sent += len(piece)
+    while size != 0:
+        piece = FILLER if size < 0 else FILLER[:size]
+        size -= len(piece) if size > 0 else 0
         yield compressor.compress(piece) if compressor else piece
     if compressor:
         yield compressor.flush()
@@ -72,10 +54,7 @@ class Handler(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
 
     def log_message(self, *args):
-        pass  # the log is kept for the tests instead
-
-    def do_POST(self):
-        self.control()
+        pass  # the tests read the request log instead
 
     def do_GET(self):
         if self.path.startswith("/_shop/"):
@@ -83,40 +62,36 @@ class Handler(BaseHTTPRequestHandler):
         path = unquote(urlsplit(self.path).path)
         entry = {"path": path, "target": self.path, "received_ms": now_ms(), "answered_ms": -1}
         with lock:
-            entry["id"] = next(ids)
             log.append(entry)
             rule = rules.get(path, {})
-            if rule.get("times", 1) <= 0:
-                rule = {}
-            elif "times" in rule:
+            if rule.get("times", -1) > 0:
                 rule["times"] -= 1
-        if rule.get("never"):
-            while True:
-                time.sleep(60)  # the connection stays open until the shop ends
+            elif rule.get("times", -1) == 0:
+                rule = {}
+        while rule.get("never"):
+            time.sleep(60)  # the connection stays open until the shop ends
         page = find_page(path)
         body, kind = page or (b"<html><body>no such page</body></html>", HTML)
-        status = rule.get("status", 200 if page or "size" in rule else 404)
+        size = -1 if rule.get("endless") else rule.get("size", -1)
+        # Filler bodies may be huge or endless: sent as they are made, until the close.
+        streamed = rule.get("endless") or size >= 0
+        status = rule.get("status") or (200 if page or streamed else 404)
         compressor = zlib.compressobj(wbits=31) if rule.get("gzip") else None
-        streamed = rule.get("size", 0) != 0
-        if "size" in rule and not streamed:
-            body = b""
         if streamed:
-            pieces = filler(rule["size"], compressor)
+            pieces = filler(size, compressor)
         else:
             body = compressor.compress(body) + compressor.flush() if compressor else body
-            count = max(1, rule.get("chunks", 1))
-            step = -(-len(body) // count) or 1
+            step = max(1, -(-len(body) // max(1, rule.get("chunks", 1))))
             pieces = [body[i : i + step] for i in range(0, len(body), step)]
-            if rule.get("cut"):
-                pieces = [body[: len(body) // 2]]
+            pieces = [body[: len(body) // 2]] if rule.get("cut") else pieces
         pause = rule.get("duration_ms", 0) / 1000 / max(1, rule.get("chunks", 1))
-        self.send_response(status)
-        headers = [tuple(h) for h in rule.get("headers", [])]
+        headers = [tuple(header) for header in rule.get("headers", [])]
         if not any(name.lower() == "content-type" for name, _ in headers):
             headers.append(("Content-Type", kind))
         if compressor:
             headers.append(("Content-Encoding", "gzip"))
         headers.append(("Connection", "close") if streamed else ("Content-Length", str(len(body))))
+        self.send_response(status)
         for name, value in headers:
             self.send_header(name, value)
         self.end_headers()
@@ -140,30 +115,26 @@ class Handler(BaseHTTPRequestHandler):
                 catalogues.append(data.decode())
             elif command == "page":
                 pages[path] = (data, self.headers.get("Content-Type", HTML))
-            elif command == "unpage":
-                pages.pop(path, None)
             elif command == "rule":
                 rules[path] = json.loads(data or b"{}")
             elif command == "clear":
                 {"pages": pages, "rules": rules, "requests": log}[query["what"][0]].clear()
             answer = json.dumps(log if command == "requests" else "ok").encode()
         self.send_response(200)
-        self.send_header("Content-Type", "application/json")
         self.send_header("Content-Length", str(len(answer)))
         self.end_headers()
         self.wfile.write(answer)
+
+    do_POST = control
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--catalogue", action="append", default=[], help="folder of pages")
-    parser.add_argument("--port", type=int, default=0, help="default: any free port")
-    parser.add_argument("--rule", nargs=2, action="append", default=[], metavar=("PATH", "JSON"))
     parser.add_argument("--exit-with-stdin", action="store_true", help="end when stdin closes")
     args = parser.parse_args()
     catalogues.extend(str(Path(folder).resolve()) for folder in args.catalogue)
-    rules.update((path, json.loads(rule)) for path, rule in args.rule)
-    server = ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
+    server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     print("listening http://127.0.0.1:%d" % server.server_address[1], flush=True)
     if args.exit_with_stdin:  # the tests' shop ends with its test, even one that crashed
         threading.Thread(target=lambda: (sys.stdin.read(), server.shutdown()), daemon=True).start()

@@ -4,39 +4,23 @@
 #include <QString>
 
 // Where the tests find their data and the built program.
-namespace TestPaths {
-
-inline QString dataDir()
+struct TestPaths
 {
-    return QStringLiteral(ZORV_TEST_DATA_DIR);
-}
-inline QString dataFile(const QString &relative)
-{
-    return QDir(dataDir()).filePath(relative);
-}
-inline QString pluginBuildDir()
-{
-    return QStringLiteral(ZORV_PLUGIN_BUILD_DIR);
-}
-inline QString binDir()
-{
-    return QStringLiteral(ZORV_BIN_DIR);
-}
-inline QString testBinDir()
-{
-    return QStringLiteral(ZORV_TEST_BIN_DIR);
-}
-
+    static QString dataFile(const QString &relative)
+    {
+        return QDir(QStringLiteral(ZORV_TEST_DATA_DIR)).filePath(relative);
+    }
+    static QString pluginBuildDir() { return QStringLiteral(ZORV_PLUGIN_BUILD_DIR); }
+    static QString binDir() { return QStringLiteral(ZORV_BIN_DIR); }
 #ifdef Q_OS_WIN
-inline QString storePluginFile()
-{
-    return QStringLiteral("Sakuvo.dll");
-}
+    static QString storePluginFile()
+    {
+        return QStringLiteral("Sakuvo.dll");
+    }
 #else
-inline QString storePluginFile()
-{
-    return QStringLiteral("Sakuvo.so");
-}
+    static QString storePluginFile()
+    {
+        return QStringLiteral("Sakuvo.so");
+    }
 #endif
-
-} // namespace TestPaths
+};

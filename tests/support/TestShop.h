@@ -7,22 +7,15 @@
 #include <QString>
 
 // The local web shop of the tests (tests/shop.py) as a process of its own on
-// 127.0.0.1, driven through control requests. Every function may be called
-// from any thread. It serves the store's real URLs to a program whose
-// http_proxy names proxyUrl(), and direct requests at the same address.
+// 127.0.0.1, driven through control requests; callable from any thread. A
+// program whose http_proxy names proxyUrl() reaches it with the store's URLs.
 class TestShop
 {
 public:
-    enum Behaviour {
-        Serve,
-        NotFound,
-        ServerError,
-        Redirect,
-        EmptyBody,
-        NeverAnswer,
-        CloseMidBody,
-        Slow
-    };
+    // clang-format off
+    enum Behaviour { Serve, NotFound, ServerError, Redirect, EmptyBody, NeverAnswer, CloseMidBody,
+                     Slow };
+    // clang-format on
 
     // What the shop answers for one path; what a rule leaves as it is keeps
     // the normal answer (200 with the page, 404 without one).
@@ -42,18 +35,14 @@ public:
 
     struct LoggedRequest
     {
-        int id = 0;
         QByteArray target; // as on the request line: a path, or a whole URL sent to a proxy
         QString path;      // the target's path, percent-decoded
-        qint64 receivedMs = -1;
-        qint64 answeredMs = -1; // when the answer's last byte left; -1 while it has not
-        int status = 0;
+        qint64 receivedMs, answeredMs; // when it came, when the answer's last byte left (or -1)
+        int status;
     };
 
     TestShop();
-    ~TestShop();
-    TestShop(const TestShop &) = delete;
-    TestShop &operator=(const TestShop &) = delete;
+    ~TestShop() { process.kill(), process.waitForFinished(); }
 
     bool isListening() const { return port != 0; }
     QString errorString() const { return error; }
@@ -61,26 +50,34 @@ public:
     QString proxyUrl() const { return QStringLiteral("http://127.0.0.1:%1").arg(port); }
 
     // A folder with pc/<ID>.html and touch/<ID>.html, searched in the order added.
-    void addCatalogue(const QString &dir);
+    void addCatalogue(const QString &dir) { control("catalogue", QString(), dir.toUtf8()); }
     // An explicit page; it wins over the catalogues.
     void setPage(const QString &path, const QByteArray &body,
-                 const QByteArray &contentType = "text/html; charset=utf-8");
-    void removePage(const QString &path);
-    void clearPages();
+                 const QByteArray &contentType = "text/html; charset=utf-8")
+    {
+        control("page", path, body, contentType);
+    }
+    void clearPages() { control("clear?what=pages"); }
 
     void setRule(const QString &path, const Rule &rule);
     // Redirect goes to "/", Slow takes 1 s in 10 pieces; Serve removes the rule.
     void setBehaviour(const QString &path, Behaviour behaviour);
     void setRedirect(const QString &path, const QString &location, int status = 302);
     void setSlow(const QString &path, int durationMs, int chunks = 10);
-    void clearBehaviours();
+    void clearBehaviours() { control("clear?what=rules"); }
 
     QList<LoggedRequest> requests() const;
-    void clearRequests();
+    void clearRequests() { control("clear?what=requests"); }
 
     // "/<category>/work/=/product_id/<id>.html" and the store's whole URL of it
-    static QString productPath(const QString &category, const QString &id);
-    static QString productUrl(const QString &category, const QString &id);
+    static QString productPath(const QString &category, const QString &id)
+    {
+        return QStringLiteral("/%1/work/=/product_id/%2.html").arg(category, id);
+    }
+    static QString productUrl(const QString &category, const QString &id)
+    {
+        return QStringLiteral("http://www.sakuvo.example") + productPath(category, id);
+    }
 
 private:
     QByteArray control(const QByteArray &command, const QString &path = QString(),

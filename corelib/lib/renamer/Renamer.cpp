@@ -20,6 +20,7 @@
 #include <QNetworkCookieJar>
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
+#include <QRegularExpression>
 #include <QTextCodec>
 #include <QThread>
 #include <QTimer>
@@ -84,6 +85,32 @@ QString categoryKey(const EntryPtr &entry)
         ++letters;
     return QString::number(quintptr(entry->plugin()), 16) + QLatin1Char('/') + id.left(letters);
 }
+
+const QString timedOutMessage = QStringLiteral("'ショップが時間内に応答しませんでした。'");
+const QString pageTooLargeMessage =
+    QStringLiteral("'ページが大きすぎるので読み込みを中止しました。'");
+const QString nestedTooDeeplyMessage = QStringLiteral("'ページの入れ子が深すぎるので読めません。'");
+
+// The charset the page declares, in its Content-Type header or else in a
+// meta tag near its top, when Qt knows it; null otherwise.
+QTextCodec *declaredCodec(const QNetworkReply *reply, const QByteArray &bytes)
+{
+    static const QRegularExpression header(QStringLiteral("charset\\s*=\\s*[\"']?([\\w.:-]+)"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression meta(
+        QStringLiteral("<meta\\b[^>]*charset\\s*=\\s*[\"']?([\\w.:-]+)"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch declared[] = {
+        header.match(reply->header(QNetworkRequest::ContentTypeHeader).toString()),
+        meta.match(QString::fromLatin1(bytes.left(4096)))};
+    for (const QRegularExpressionMatch &match : declared) {
+        QTextCodec *codec =
+            match.hasMatch() ? QTextCodec::codecForName(match.captured(1).toLatin1()) : nullptr;
+        if (codec)
+            return codec;
+    }
+    return nullptr;
+}
 } // namespace
 
 Renamer::Renamer(QSharedPointer<Option> option, QObject *parent)
@@ -137,6 +164,17 @@ FileRename::Result Renamer::moveFile(const EntryPtr &entry, const QString &from,
     if (journal)
         journal->outcome(seq, result == FileRename::Renamed);
     return result;
+}
+
+void Renamer::setFileDeadline(int milliseconds, int silentShopMilliseconds)
+{
+    fileDeadlineMs = milliseconds;
+    silentShopDeadlineMs = silentShopMilliseconds;
+}
+
+void Renamer::setMaxPageBytes(qint64 bytes)
+{
+    maxPageBytes = bytes;
 }
 
 void Renamer::add(const QList<QFileInfo> &files)
@@ -230,6 +268,7 @@ void Renamer::doWork()
     // A page that stops arriving must not hold up every later file.
     manager->setTransferTimeout(transferTimeoutMs);
     downloader = new WebDownloader(manager);
+    downloader->setMaxPageBytes(maxPageBytes);
     connect(downloader, SIGNAL(finished(const QNetworkReply *, QByteArray)), this,
             SLOT(downloadFinished(const QNetworkReply *, QByteArray)));
     retryTimer = new QTimer;
@@ -295,7 +334,21 @@ void Renamer::startRequest(const EntryPtr &entry)
     entry->setStatus(Entry::Processing);
     entry->setMessage(QString());
     emit started(entry, request);
-    downloader->download(request->url());
+    // The silence limit alone would let a shop that trickles a byte now and
+    // then, or six silent candidates, hold a file for minutes: one deadline
+    // covers all of a file's candidates. Once a file has run out of time the
+    // shop is taken as silent, and the files after it get only a short
+    // deadline until it answers again, so a dead shop does not cost the full
+    // time for every file.
+    if (entry->number() != deadlineEntry) {
+        deadlineEntry = entry->number();
+        const int deadlineMs = shopSilent ? silentShopDeadlineMs : fileDeadlineMs;
+        fileDeadline.setRemainingTime(deadlineMs);
+        qDebug().noquote() << QStringLiteral("%1 {deadline: %2 ms}")
+                                  .arg(QLatin1String(Q_FUNC_INFO))
+                                  .arg(deadlineMs);
+    }
+    downloader->download(request->url(), fileDeadline);
 }
 
 void Renamer::downloadFinished(const QNetworkReply *reply, const QByteArray &bytes)
@@ -324,14 +377,31 @@ void Renamer::downloadFinished(const QNetworkReply *reply, const QByteArray &byt
     const bool notFound = reply->error() == QNetworkReply::ContentNotFoundError ||
                           reply->error() == QNetworkReply::ContentGoneError;
 
-    if (reply->error() != QNetworkReply::NoError) {
+    // Qt cancels a reply that stays silent for the transfer time-out.
+    const WebDownloader::Limit limit = downloader->limitReached();
+    const bool timedOut = limit == WebDownloader::DeadlinePassed ||
+                          (limit == WebDownloader::NoLimit &&
+                           reply->error() == QNetworkReply::OperationCanceledError);
+    if (timedOut)
+        shopSilent = true;
+    else if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid())
+        shopSilent = false;
+
+    if (timedOut) {
+        message = timedOutMessage;
+        nextAllowed = limit != WebDownloader::DeadlinePassed;
+    } else if (limit == WebDownloader::PageTooLarge) {
+        message = pageTooLargeMessage;
+    } else if (reply->error() != QNetworkReply::NoError) {
         message = reply->errorString();
         if (notFound)
             pages.remember(pageUrl, {false, WorkInfo(), message});
     } else {
         PluginInterface *plugin = entry->plugin();
         const QString charset = plugin->information()->charset;
-        QTextCodec *codec = QTextCodec::codecForName(charset.toLatin1());
+        QTextCodec *codec = declaredCodec(reply, bytes);
+        if (!codec)
+            codec = QTextCodec::codecForName(charset.toLatin1());
         if (!codec) {
             // Every candidate page comes in the same charset: trying the
             // next one would fail the same way.
@@ -339,9 +409,12 @@ void Renamer::downloadFinished(const QNetworkReply *reply, const QByteArray &byt
             nextAllowed = false;
         } else {
             const QString html = codec->toUnicode(bytes);
-            const QDomDocument document = XmlUtility::htmlToXml(html);
+            const bool tooDeep = XmlUtility::nestedTooDeeply(html);
+            const QDomDocument document = tooDeep ? QDomDocument() : XmlUtility::htmlToXml(html);
             WorkInfo work;
-            if (plugin->parse(reply->url(), document, work, message)) {
+            if (tooDeep) {
+                message = nestedTooDeeplyMessage;
+            } else if (plugin->parse(reply->url(), document, work, message)) {
                 pages.remember(pageUrl, {true, work, message});
                 noteCategory(entry, entry->requests().at(entry->requestIndex()));
                 outcome = renameFile(entry, work, message, nextAllowed);
@@ -534,7 +607,7 @@ void Renamer::retryPage()
         entry = current;
     }
     if (entry && downloader)
-        downloader->download(entry->requests().at(entry->requestIndex())->url());
+        downloader->download(entry->requests().at(entry->requestIndex())->url(), fileDeadline);
 }
 
 } // namespace zorv

@@ -5,9 +5,11 @@
 #include "data/Request.h"
 #include "plugin/PluginInterface.h"
 #include "renamer/PageMemory.h"
+#include "renamer/WebDownloader.h"
 #include "utility/FileRename.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QHash>
 #include <QList>
@@ -24,7 +26,6 @@ class QTimer;
 namespace zorv {
 
 class Journal;
-class WebDownloader;
 
 // Drives every handed-over file from its product ID to its new name, one
 // entry and one page at a time, on a thread of its own.
@@ -37,6 +38,11 @@ public:
     // The longest a shop's "come back later" is waited for before the same
     // page is asked again.
     static constexpr int DefaultRetryWaitCapMs = 60000;
+    // How long all the candidate pages of one file may take together, and how
+    // long a file may take after another one ran out of time, until the shop
+    // answers again.
+    static constexpr int DefaultFileDeadlineMs = 60000;
+    static constexpr int DefaultSilentShopDeadlineMs = 10000;
 
     explicit Renamer(QSharedPointer<Option> option, QObject *parent = nullptr);
     ~Renamer() override;
@@ -50,6 +56,8 @@ public:
     // its entries as Preview, with the names a real run would give them.
     void setJournal(QSharedPointer<Journal> journal);
     void setDryRun(bool dryRun);
+    void setFileDeadline(int milliseconds, int silentShopMilliseconds);
+    void setMaxPageBytes(qint64 bytes);
 
     // GUI thread: makes entries for the files the plug-ins recognise and queues them.
     void add(const QList<QFileInfo> &files);
@@ -97,6 +105,14 @@ private:
 
     int transferTimeoutMs = DefaultTransferTimeoutMs;
     int retryWaitCapMs = DefaultRetryWaitCapMs;
+    int fileDeadlineMs = DefaultFileDeadlineMs;
+    int silentShopDeadlineMs = DefaultSilentShopDeadlineMs;
+    qint64 maxPageBytes = WebDownloader::DefaultMaxPageBytes;
+    // The deadline of the entry with this number, over all its candidates.
+    int deadlineEntry = -1;
+    QDeadlineTimer fileDeadline;
+    // Set when a download ran out of time, cleared by the shop's next answer.
+    bool shopSilent = false;
     bool abortRequested = false;
     QNetworkAccessManager *manager = nullptr;
     WebDownloader *downloader = nullptr;

@@ -6,6 +6,9 @@
 #include <tidy/tidy.h>
 #include <tidy/tidybuffio.h>
 
+#include <string>
+#include <unordered_set>
+
 namespace zorv {
 
 bool XmlUtility::readUntilStartElement(QXmlStreamReader &reader, const QString &name)
@@ -68,6 +71,13 @@ const RepairOption repairOptions[] = {
 };
 // clang-format on
 
+// Elements that never hold others (void elements) or that the repair closes
+// by itself at the next of their kind (optional end tags): they add no depth.
+const std::unordered_set<std::string> flatElements = {
+    "area",  "base",   "br",       "col",   "embed", "hr",    "img",      "input", "link", "meta",
+    "param", "source", "track",    "wbr",   "p",     "li",    "dt",       "dd",    "tr",   "td",
+    "th",    "option", "optgroup", "thead", "tbody", "tfoot", "colgroup", "rb",    "rt",   "rp"};
+
 QString bufferText(const TidyBuffer &buffer)
 {
     if (!buffer.bp)
@@ -77,8 +87,58 @@ QString bufferText(const TidyBuffer &buffer)
 
 } // namespace
 
+bool XmlUtility::nestedTooDeeply(const QString &html)
+{
+    int depth = 0;
+    const int size = html.size();
+    for (int at = html.indexOf(QLatin1Char('<')); at >= 0 && at + 1 < size;
+         at = html.indexOf(QLatin1Char('<'), at + 1)) {
+        if (html.midRef(at, 4) == QLatin1String("<!--")) {
+            at = html.indexOf(QLatin1String("-->"), at);
+            if (at < 0)
+                break;
+            continue;
+        }
+        const bool closing = html.at(at + 1) == QLatin1Char('/');
+        const int start = at + (closing ? 2 : 1);
+        int end = start;
+        std::string name;
+        for (; end < size && end - start < 16 && html.at(end).unicode() < 128 &&
+               html.at(end).isLetterOrNumber();
+             ++end)
+            name += char(html.at(end).toLower().unicode());
+        // "<!DOCTYPE", "<?xml", "a < b" and the like are no elements.
+        if (name.empty() || flatElements.count(name) != 0)
+            continue;
+        if (!closing && (name == "script" || name == "style")) {
+            // Their text may hold anything that looks like a tag: on past their end tag.
+            at = html.indexOf(QStringLiteral("</%1").arg(QLatin1String(name.c_str())), end,
+                              Qt::CaseInsensitive);
+            at = at < 0 ? -1 : html.indexOf(QLatin1Char('>'), at);
+            if (at < 0)
+                break;
+            continue;
+        }
+        const int close = html.indexOf(QLatin1Char('>'), end);
+        if (close < 0)
+            break;
+        if (closing)
+            depth = qMax(0, depth - 1);
+        else if (html.at(close - 1) != QLatin1Char('/') && ++depth > MaxNestingDepth)
+            return true;
+        at = close;
+    }
+    return false;
+}
+
 QString XmlUtility::htmlToXmlString(const QString &html)
 {
+    if (nestedTooDeeply(html)) {
+        qDebug().noquote() << QStringLiteral("%1 {error :nested deeper than %2}")
+                                  .arg(QLatin1String(Q_FUNC_INFO))
+                                  .arg(MaxNestingDepth);
+        return QString();
+    }
     QString result;
     TidyDoc doc = tidyCreate();
     TidyBuffer output;

@@ -1,3 +1,5 @@
+// The renamer on its own thread against the local shop: what the user sees of
+// each file (state, new name, comment), and that no file's content is lost.
 #include "LogCapture.h"
 #include "OptionText.h"
 #include "TestPaths.h"
@@ -7,13 +9,12 @@
 #include "renamer/Renamer.h"
 #include "renamer/WebDownloader.h"
 
-#include <QCryptographicHash>
-#include <QSignalSpy>
-#include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTextCodec>
 #include <QThread>
 #include <QtTest>
 
+#include <atomic>
 #include <unistd.h>
 
 using namespace zorv;
@@ -24,202 +25,87 @@ const QString invalidNote = QStringLiteral("'無効な文字を修正しまし�
 const QString duplicateNote = QStringLiteral("'ファイルが重複するので名前を修正しました。'");
 const QString sourceMissing = QStringLiteral("'ソースファイルが見つかりません。'");
 const QString renameFailed = QStringLiteral("'リネームに失敗しました。'");
+const QString timedOut = QStringLiteral("'ショップが時間内に応答しませんでした。'");
 const QString shortenedNote = QStringLiteral("'名前が長すぎるため短縮しました。'");
 const QString alreadyNamedNote = QStringLiteral("'既に変更済みです。'");
+const QString home = TestShop::productPath("home", "RJ123456");
+// VJ IDs have two candidate pages: "soft", then "pro".
+const QString soft = TestShop::productPath("soft", "VJ123456");
+const QString pro = TestShop::productPath("pro", "VJ123456");
 
-QByteArray pcPage(const QString &title, const QString &id,
-                  const QString &maker = QStringLiteral("作者"),
-                  const QString &date = QStringLiteral("2014年1月5日"))
+QString pcHtml(const QString &title, const QString &id = "VJ123456", const QString &head = "")
 {
     return QStringLiteral(
-               "<!DOCTYPE html><html><head><title>作品ページ</title></head><body>"
+               "<!DOCTYPE html><html><head>%3<title>作品ページ</title></head><body>"
                "<h1 id=\"work_name\">%1</h1>"
-               "<table id=\"work_maker\"><tr><td><a href=\"/m?a=1&b=2\">%2</a></td></tr></table>"
-               "<table id=\"work_outline\"><tr><td><a href=\"/d\">%3</a></td></tr></table>"
-               "<dl class=\"work_spec_list\"><dt>ID</dt><dd>%4</dd></dl>"
-               "</body></html>")
-        .arg(title.toHtmlEscaped(), maker.toHtmlEscaped(), date, id)
-        .toUtf8();
+               "<table id=\"work_maker\"><tr><td><a href=\"/m?a=1&b=2\">作者</a></td></tr></table>"
+               "<table id=\"work_outline\"><tr><td><a href=\"/d\">2014年1月5日</a></td></tr></table>"
+               "<dl class=\"work_spec_list\"><dt>ID</dt><dd>%2</dd></dl></body></html>")
+        .arg(title.toHtmlEscaped(), id, head);
 }
 
-QByteArray touchPage(const QString &title, const QString &id)
-{
-    return QStringLiteral(
-               "<html><head><title>作品</title></head><body>"
-               "<section id=\"work_header\"><h1><span itemprop=\"name\">%1</span></h1></section>"
-               "<dl id=\"maker_name\"><dd><a href=\"/m\">作者</a></dd></dl>"
-               "<section id=\"work_outline\"><a href=\"/d\">2014年1月5日</a></section>"
-               "<table class=\"work_spec_table\"><tr><td>%2</td></tr></table>"
-               "</body></html>")
-        .arg(title.toHtmlEscaped(), id)
-        .toUtf8();
-}
-
-// The name a page made by pcPage gets with the default options.
+// The name a page of pcHtml gets with the default options.
 QString defaultName(const QString &title, const QString &id = QStringLiteral("RJ123456"))
 {
     return QStringLiteral("[作者] %1 [%2] [全年齢] [2014-1-5] ").arg(title, id);
 }
 
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    QCOMPARE(file.write(content), content.size());
-}
-
-// Every file's content, by name: the contents must survive every run, only
-// the names may change.
+// Every file's content by name: only the names may change in a run.
 QMap<QString, QByteArray> snapshot(const QString &path)
 {
     QMap<QString, QByteArray> files;
-    const QFileInfoList entries = QDir(path).entryInfoList(QDir::Files | QDir::Hidden);
-    for (const QFileInfo &info : entries) {
+    for (const QFileInfo &info : QDir(path).entryInfoList(QDir::Files | QDir::Hidden)) {
         QFile file(info.absoluteFilePath());
         if (file.open(QIODevice::ReadOnly))
-            files.insert(info.fileName(),
-                         QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256));
+            files.insert(info.fileName(), file.readAll());
     }
     return files;
 }
 
-QList<QByteArray> contents(const QMap<QString, QByteArray> &files)
-{
-    QList<QByteArray> list = files.values();
-    std::sort(list.begin(), list.end());
-    return list;
-}
-
-// What one signal said, taken on the emitting thread at emission time.
+// How an entry finished a page, taken on the worker thread as it was emitted.
 struct Event
 {
-    QString signal;
-    int number = -1;
-    int status = -1;
-    QString newName;
-    QString message;
-    QString url;
+    int status;
+    QString newName, message;
+    bool alreadyNamed;
 };
 
-class Recorder : public QObject
+struct Run
 {
-    Q_OBJECT
-public:
-    QList<Event> events() const
+    Run()
     {
-        QMutexLocker lock(&mutex);
-        return list;
+        QObject::connect(
+            renamer, &Renamer::finished, renamer,
+            [this](EntryPtr entry) {
+                QMutexLocker lock(&mutex);
+                ends.append(
+                    {entry->status(), entry->newName(), entry->message(), entry->isAlreadyNamed()});
+            },
+            Qt::DirectConnection);
+        QObject::connect(
+            renamer, &Renamer::allFinished, renamer, [this] { ++allFinished; },
+            Qt::DirectConnection);
+        QObject::connect(
+            renamer, &Renamer::started, renamer, [this] { ++started; }, Qt::DirectConnection);
+        QObject::connect(&thread, &QThread::started, renamer, &Renamer::doWork);
     }
-    int count(const QString &signal) const
-    {
-        int n = 0;
-        const QList<Event> all = events();
-        for (const Event &event : all)
-            n += event.signal == signal ? 1 : 0;
-        return n;
-    }
-    QList<Event> of(const QString &signal) const
-    {
-        QList<Event> result;
-        const QList<Event> all = events();
-        for (const Event &event : all) {
-            if (event.signal == signal)
-                result.append(event);
-        }
-        return result;
-    }
-    QStringList sequence() const
-    {
-        QStringList names;
-        const QList<Event> all = events();
-        for (const Event &event : all)
-            names.append(event.signal);
-        return names;
-    }
-
-public slots:
-    void onCreated(QList<EntryPtr> entries)
-    {
-        if (entries.isEmpty())
-            record({QStringLiteral("created"), -1, -1, {}, {}, {}});
-        for (const EntryPtr &entry : entries)
-            record({QStringLiteral("created"), entry->number(), entry->status(), {}, {}, {}});
-    }
-    void onStarted(EntryPtr entry, RequestPtr request) { record(make("started", entry, request)); }
-    void onFinished(EntryPtr entry, RequestPtr request)
-    {
-        record(make("finished", entry, request));
-    }
-    void onAllFinished() { record({QStringLiteral("allFinished"), -1, -1, {}, {}, {}}); }
-
-private:
-    static Event make(const char *signal, const EntryPtr &entry, const RequestPtr &request)
-    {
-        return {QLatin1String(signal), entry->number(),  entry->status(),
-                entry->newName(),      entry->message(), request->url().toString()};
-    }
-    void record(const Event &event)
-    {
-        QMutexLocker lock(&mutex);
-        list.append(event);
-    }
-    mutable QMutex mutex;
-    QList<Event> list;
-};
-
-// One renamer on its own thread, as the main window runs it.
-class Run
-{
-public:
-    explicit Run(int transferTimeoutMs = Renamer::DefaultTransferTimeoutMs)
-        : option(Option::createDefault())
-        , renamer(new Renamer(option))
-    {
-        renamer->setTransferTimeout(transferTimeoutMs);
-        const Qt::ConnectionType direct = Qt::DirectConnection;
-        QObject::connect(renamer, SIGNAL(created(QList<EntryPtr>)), &recorder,
-                         SLOT(onCreated(QList<EntryPtr>)), direct);
-        QObject::connect(renamer, SIGNAL(started(EntryPtr, RequestPtr)), &recorder,
-                         SLOT(onStarted(EntryPtr, RequestPtr)), direct);
-        QObject::connect(renamer, SIGNAL(finished(EntryPtr, RequestPtr)), &recorder,
-                         SLOT(onFinished(EntryPtr, RequestPtr)), direct);
-        QObject::connect(renamer, SIGNAL(allFinished()), &recorder, SLOT(onAllFinished()), direct);
-        QObject::connect(&thread, SIGNAL(started()), renamer, SLOT(doWork()));
-    }
-    ~Run()
-    {
-        stop();
-        delete renamer;
-    }
-    void start(const QList<QFileInfo> &files)
+    ~Run() { renamer->abort(), thread.quit(), thread.wait(), delete renamer; }
+    bool run(const QList<QFileInfo> &files)
     {
         renamer->add(files);
         renamer->moveToThread(&thread);
         thread.start();
+        return QTest::qWaitFor([this] { return allFinished > 0; }, 30000);
     }
-    bool waitAllFinished(int times = 1, int timeoutMs = 30000)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (recorder.count(QStringLiteral("allFinished")) < times) {
-            if (timer.elapsed() > timeoutMs)
-                return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-            QThread::msleep(5);
-        }
-        return true;
-    }
-    void stop()
-    {
-        renamer->abort();
-        thread.quit();
-        thread.wait();
-    }
+    QList<Event> finished() const { return QMutexLocker(&mutex), ends; }
 
-    QSharedPointer<Option> option;
-    Renamer *renamer;
+    QSharedPointer<Option> option = Option::createDefault();
+    Renamer *renamer = new Renamer(option);
     QThread thread;
-    Recorder recorder;
+    mutable QMutex mutex;
+    QList<Event> ends;
+    std::atomic<int> allFinished{0};
+    std::atomic<int> started{0};
 };
 
 } // namespace
@@ -228,18 +114,16 @@ class TestRenamer : public QObject
 {
     Q_OBJECT
 
-private:
     QTemporaryDir pluginDir;
     PluginManager pluginManager;
-    TestShop *shop = nullptr;
-    QTemporaryDir *work = nullptr;
+    QScopedPointer<TestShop> shop;
+    QScopedPointer<QTemporaryDir> work;
 
-    QString path(const QString &name) const { return QDir(work->path()).filePath(name); }
-    QFileInfo file(const QString &name, const QByteArray &content = QByteArray())
+    QFileInfo file(const QString &name)
     {
-        const QString full = path(name);
-        writeFile(full, content.isEmpty() ? ("content of " + name.toUtf8()) : content);
-        return QFileInfo(full);
+        QFile out(work->filePath(name));
+        const bool written = out.open(QIODevice::WriteOnly) && out.write(name.toUtf8()) > 0;
+        return written ? QFileInfo(out.fileName()) : QFileInfo();
     }
 
 private slots:
@@ -252,445 +136,228 @@ private slots:
         QVERIFY(QFile::copy(QStringLiteral(ZORV_ODD_PLUGIN_FILE),
                             pluginDir.filePath(QStringLiteral("OddStorePlugin.so"))));
         QVERIFY(pluginManager.load(pluginDir.path()));
-        QCOMPARE(pluginManager.plugins().size(), 2);
-        shop = new TestShop;
+        shop.reset(new TestShop);
         QVERIFY2(shop->isListening(), qPrintable(shop->errorString()));
+        shop->addCatalogue(TestPaths::dataFile("pages"));
         // The plug-in's real URLs reach the local shop through the proxy setting.
         qputenv("http_proxy", shop->proxyUrl().toLatin1());
         qunsetenv("no_proxy");
         qunsetenv("NO_PROXY");
     }
 
-    void cleanupTestCase() { delete shop; }
-
     void init()
     {
-        work = new QTemporaryDir;
+        work.reset(new QTemporaryDir);
+        shop->clearPages();
         shop->clearBehaviours();
         shop->clearRequests();
     }
 
-    void cleanup()
-    {
-        delete work;
-        work = nullptr;
-        const QStringList ids{"RJ123456", "VJ123456", "ZZ123456"};
-        const QStringList categories{"home", "maniax", "girls", "home-touch", "soft", "pro"};
-        for (const QString &id : ids) {
-            for (const QString &category : categories)
-                shop->removePage(TestShop::productPath(category, id));
-        }
-    }
-
-    void wholeRoad()
-    {
-        shop->setPage(TestShop::productPath("home", "RJ123456"), pcPage("題名", "RJ123456"));
-        const QFileInfo source = file("RJ123456_archive.zip");
-        const auto before = snapshot(work->path());
-
-        Run run;
-        run.start({source});
-        QVERIFY(run.waitAllFinished());
-
-        const QString expected = defaultName("題名") + ".zip";
-        QCOMPARE(run.recorder.sequence(),
-                 (QStringList{"created", "started", "finished", "allFinished"}));
-        const QList<Event> events = run.recorder.events();
-        QCOMPARE(events.at(1).number, events.at(0).number);
-        QCOMPARE(events.at(1).status, int(Entry::Processing));
-        QCOMPARE(events.at(1).url, TestShop::productUrl("home", "RJ123456"));
-        QCOMPARE(events.at(2).number, events.at(0).number);
-        QCOMPARE(events.at(2).status, int(Entry::Done));
-        QCOMPARE(events.at(2).newName, expected);
-        QCOMPARE(events.at(2).message, QString());
-
-        const auto after = snapshot(work->path());
-        QCOMPARE(after.keys(), QStringList{expected});
-        QCOMPARE(after.value(expected), before.value("RJ123456_archive.zip"));
-
-        int total = -1, pending = -1, succeeded = -1, failed = -1;
-        run.renamer->counts(&total, &pending, &succeeded, &failed);
-        QCOMPARE(QList<int>({total, pending, succeeded, failed}), QList<int>({1, 0, 1, 0}));
-        QCOMPARE(run.renamer->finishedCount(), 1);
-        // A plain GET of the plug-in's URL, sent to the proxy in absolute form.
-        QCOMPARE(shop->requests().size(), 1);
-        QCOMPARE(shop->requests().first().target,
-                 TestShop::productUrl("home", "RJ123456").toLatin1());
-    }
-
+    // Files that get their names, with the notes that say what was changed.
     void notes_data()
     {
-        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<QString>("setup"); // rename options ("x=y ..."), or how the page is served
+        QTest::addColumn<QStringList>("sources");
         QTest::addColumn<QStringList>("existing");
         QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("expectedName");
-        QTest::addColumn<QString>("expectedMessage");
-
-        const QString plain = defaultName("T");
-        QTest::newRow("forbidden characters") << "RJ123456.zip" << QStringList() << "A/B:C*?"
-                                              << defaultName("A／B：C＊？") + ".zip" << invalidNote;
-        QTest::newRow("taken name gets (1)") << "RJ123456.zip" << QStringList{plain + ".zip"} << "T"
-                                             << plain + " (1).zip" << duplicateNote;
-        QTest::newRow("(2) when (1) is taken too")
-            << "RJ123456.zip" << QStringList{plain + ".zip", plain + " (1).zip"} << "T"
-            << plain + " (2).zip" << duplicateNote;
-        QTest::newRow("name taken by another extension is free")
-            << "RJ123456.zip" << QStringList{plain + ".rar"} << "T" << plain + ".zip" << QString();
-        QTest::newRow("file already bears the name")
-            << plain + ".zip" << QStringList() << "T" << plain + ".zip" << alreadyNamedNote;
-        QTest::newRow("both notes in order")
-            << "RJ123456.zip" << QStringList{defaultName("A＜B") + ".zip"} << "A<B"
-            << defaultName("A＜B") + " (1).zip" << invalidNote + duplicateNote;
-        QTest::newRow("no suffix, no trailing dot")
-            << "RJ123456" << QStringList() << "T" << plain << QString();
-        QTest::newRow("compound extension kept whole")
-            << "rj123456.tar.gz" << QStringList() << "T" << plain + ".tar.gz" << QString();
-        QTest::newRow("suffix kept as it is")
-            << "RJ123456.ZIP" << QStringList() << "T" << plain + ".ZIP" << QString();
+        QTest::addColumn<QStringList>("names"); // of the sources, in order
+        QTest::addColumn<QStringList>("messages");
+        // Lists have "|" between items; "T." and "T (" begin the default name of title T.
+        const auto row = [](const char *name, const QString &sources, const QString &existing,
+                            const QString &title, const QString &names, const QString &messages,
+                            const QString &setup = "") {
+            const auto list = [](QString text) {
+                return text.replace("T.", defaultName("T") + '.')
+                    .replace("T (", defaultName("T") + " (")
+                    .split('|', Qt::SkipEmptyParts);
+            };
+            QTest::newRow(name) << setup << list(sources) << list(existing) << title << list(names)
+                                << messages.split('|');
+        };
+        const QString zip = "RJ123456.zip", star = "星降る夜",
+                      starName = defaultName(star) + ".zip";
+        row("plain", zip, "", star, starName, "");
+        row("forbidden characters", zip, "", "A/B:C*?", defaultName("A／B：C＊？") + ".zip",
+            invalidNote);
+        row("taken name gets (1)", zip, "T.zip", "T", "T (1).zip", duplicateNote);
+        row("(2) when (1) is taken too", zip, "T.zip|T (1).zip", "T", "T (2).zip", duplicateNote);
+        row("name taken by another extension is free", zip, "T.rar", "T", "T.zip", "");
+        row("file already bears the name", "T.zip", "", "T", "T.zip", alreadyNamedNote);
+        row("both notes in order", zip, defaultName("A＜B") + ".zip", "A<B",
+            defaultName("A＜B") + " (1).zip", invalidNote + duplicateNote);
+        row("two files, one new name", "RJ123456 first.zip|second RJ123456.zip", "", "T",
+            "T.zip|T (1).zip", "|" + duplicateNote);
+        row("no suffix, no trailing dot", "RJ123456", "", "T", defaultName("T"), "");
+        row("compound extension kept whole", "rj123456.tar.gz", "", "T", "T.tar.gz", "");
+        row("suffix kept as it is", "RJ123456.ZIP", "", "T", "T.ZIP", "");
+        row("options changed before the run", zip, "", "T", "[作者]T[全年齢][2014-1-5].zip", "",
+            "space=0 off=id");
+        row("charset in the Content-Type header", zip, "", star, starName, "", "Shift_JIS");
+        row("charset in a meta tag", zip, "", star, starName, "", "EUC-JP meta");
+        row("unknown declared charset: the plug-in's", zip, "", star, starName, "", "x-unheard-of");
+        row("slow page, never silent for long", zip, "", star, starName, "", "slow");
+        row("moved to the touch page", "RJ100001.zip", "", "",
+            "[夜想曲工房] 星降る夜のオルゴール [RJ100001] [R-18] [2014-01-05] .zip", "", "moved");
     }
 
     void notes()
     {
-        QFETCH(QString, fileName);
+        QFETCH(QString, setup);
+        const QString page = setup.contains('=') ? QString() : setup;
+        QFETCH(QStringList, sources);
         QFETCH(QStringList, existing);
         QFETCH(QString, title);
-        QFETCH(QString, expectedName);
-        QFETCH(QString, expectedMessage);
-        shop->setPage(TestShop::productPath("home", "RJ123456"), pcPage(title, "RJ123456"));
+        QFETCH(QStringList, names);
+        QFETCH(QStringList, messages);
+        // "CHARSET": the page in it, said in the header; "CHARSET meta": said in the page.
+        const QByteArray charset = page.section(' ', 0, 0).toLatin1();
+        QTextCodec *codec = QTextCodec::codecForName(charset);
+        const QString meta = page.endsWith(" meta") ? "<meta charset=\"" + charset + "\">" : "";
+        shop->setPage(home,
+                      (codec ? codec : QTextCodec::codecForMib(106))
+                          ->fromUnicode(pcHtml(title, "RJ123456", meta)),
+                      meta.isEmpty() ? "text/html; charset=" + charset : "text/html");
+        if (page == "slow")
+            shop->setSlow(home, 2000, 10);
+        if (page == "moved") // the catalogue's touch page
+            shop->setRedirect(TestShop::productPath("home", "RJ100001"),
+                              TestShop::productPath("home-touch", "RJ100001"), 301);
         for (const QString &name : existing)
             file(name);
-        const QFileInfo source = file(fileName);
-        const auto before = snapshot(work->path());
-
+        QList<QFileInfo> files;
+        for (const QString &name : sources)
+            files.append(file(name));
+        auto expected = snapshot(work->path());
         Run run;
-        run.start({source});
-        QVERIFY(run.waitAllFinished());
-        const QList<Event> finished = run.recorder.of("finished");
-        QCOMPARE(finished.size(), 1);
-        QCOMPARE(finished.first().status, int(Entry::Done));
-        QCOMPARE(finished.first().newName, expectedName);
-        QCOMPARE(finished.first().message, expectedMessage);
-
-        const auto after = snapshot(work->path());
-        QCOMPARE(contents(after), contents(before));
-        QCOMPARE(after.value(expectedName), before.value(fileName));
-        for (const QString &name : existing)
-            QCOMPARE(after.value(name), before.value(name));
-    }
-
-    void twoFilesWithTheSameNewName()
-    {
-        shop->setPage(TestShop::productPath("home", "RJ123456"), pcPage("T", "RJ123456"));
-        const QFileInfo first = file("RJ123456 first.zip");
-        const QFileInfo second = file("second RJ123456.zip");
-        const auto before = snapshot(work->path());
-
-        Run run;
-        run.start({first, second});
-        QVERIFY(run.waitAllFinished());
-        const QList<Event> finished = run.recorder.of("finished");
-        QCOMPARE(finished.size(), 2);
-        QCOMPARE(finished.at(0).newName, defaultName("T") + ".zip");
-        QCOMPARE(finished.at(0).message, QString());
-        QCOMPARE(finished.at(1).newName, defaultName("T") + " (1).zip");
-        QCOMPARE(finished.at(1).message, duplicateNote);
-        const auto after = snapshot(work->path());
-        QCOMPARE(after.value(defaultName("T") + ".zip"), before.value("RJ123456 first.zip"));
-        QCOMPARE(after.value(defaultName("T") + " (1).zip"), before.value("second RJ123456.zip"));
-    }
-
-    void sameFileTwice()
-    {
-        shop->setPage(TestShop::productPath("home", "RJ123456"), pcPage("T", "RJ123456"));
-        const QFileInfo source = file("RJ123456.zip");
-        const auto before = snapshot(work->path());
-
-        Run run;
-        run.start({source, source});
-        QVERIFY(run.waitAllFinished());
-        const QList<Event> created = run.recorder.of("created");
-        QCOMPARE(created.size(), 2);
-        QVERIFY(created.at(0).number != created.at(1).number);
-        const QList<Event> finished = run.recorder.of("finished");
-        QCOMPARE(finished.size(), 2);
-        QCOMPARE(finished.at(0).status, int(Entry::Done));
-        QCOMPARE(finished.at(1).status, int(Entry::Error));
-        QCOMPARE(finished.at(1).message, sourceMissing);
-        int succeeded = -1, failed = -1;
-        run.renamer->counts(nullptr, nullptr, &succeeded, &failed);
-        QCOMPARE(succeeded, 1);
-        QCOMPARE(failed, 1);
-        QCOMPARE(contents(snapshot(work->path())), contents(before));
-    }
-
-    void unrecognisedFilesMakeNoEntry()
-    {
-        const QFileInfo text = file("notes.txt");
-        const QFileInfo noRow = file("VE123456.zip"); // an ID, but no category serves it
-        Run run;
-        QSignalSpy created(run.renamer, SIGNAL(created(QList<EntryPtr>)));
-        run.start({text, noRow});
-        QCOMPARE(created.size(), 1);
-        QVERIFY(created.first().first().value<QList<EntryPtr>>().isEmpty());
-        int total = -1;
-        run.renamer->counts(&total);
-        QCOMPARE(total, 0);
-    }
-
-    void nextCandidateAfterAFailedPage()
-    {
-        // VJ IDs have two candidate pages: "soft", then "pro".
-        shop->setPage(TestShop::productPath("pro", "VJ123456"), pcPage("T", "VJ123456"));
-        const QFileInfo source = file("VJ123456.zip");
-
-        Run run;
-        run.start({source});
-        QVERIFY(run.waitAllFinished());
-        QCOMPARE(run.recorder.sequence(), (QStringList{"created", "started", "finished", "started",
-                                                       "finished", "allFinished"}));
-        const QList<Event> started = run.recorder.of("started");
-        const QList<Event> finished = run.recorder.of("finished");
-        QCOMPARE(started.at(0).url, TestShop::productUrl("soft", "VJ123456"));
-        QCOMPARE(finished.at(0).status, int(Entry::Waiting));
-        QVERIFY2(finished.at(0).message.contains("Not Found"), qPrintable(finished.at(0).message));
-        QCOMPARE(started.at(1).number, started.at(0).number);
-        QCOMPARE(started.at(1).url, TestShop::productUrl("pro", "VJ123456"));
-        QCOMPARE(started.at(1).message, QString());
-        QCOMPARE(finished.at(1).status, int(Entry::Done));
-        QCOMPARE(finished.at(1).newName, defaultName("T", "VJ123456") + ".zip");
-
-        const QList<TestShop::LoggedRequest> requests = shop->requests();
-        QCOMPARE(requests.size(), 2);
-        const qint64 pause = requests.at(1).receivedMs - requests.at(0).answeredMs;
-        QVERIFY2(pause >= 100, qPrintable(QString::number(pause)));
-    }
-
-    void failedFirstPage_data()
-    {
-        QTest::addColumn<int>("behaviour");
-        QTest::addColumn<QString>("messagePart");
-        QTest::newRow("server error") << int(TestShop::ServerError) << "Internal Server Error";
-        QTest::newRow("stalled page ends by the time limit") << int(TestShop::NeverAnswer) << "";
-        QTest::newRow("connection closed mid-body") << int(TestShop::CloseMidBody) << "";
-        QTest::newRow("empty body")
-            << int(TestShop::EmptyBody)
-            << "'タイトルがみつかりませんでした''IDがみつかりませんでした''日付がみつかりませんでした'"
-               "'作者がみつかりませんでした'";
-        QTest::newRow("redirect loop") << int(TestShop::Redirect) << "Too many redirects";
-    }
-
-    void failedFirstPage()
-    {
-        QFETCH(int, behaviour);
-        QFETCH(QString, messagePart);
-        const QString soft = TestShop::productPath("soft", "VJ123456");
-        shop->setPage(soft, pcPage("T", "VJ123456"));
-        shop->setPage(TestShop::productPath("pro", "VJ123456"), pcPage("T", "VJ123456"));
-        if (behaviour == TestShop::Redirect)
-            shop->setRedirect(soft, soft);
-        else
-            shop->setBehaviour(soft, TestShop::Behaviour(behaviour));
-        const QFileInfo source = file("VJ123456.zip");
-        const auto before = snapshot(work->path());
-
-        Run run(1500);
-        run.start({source});
-        QVERIFY(run.waitAllFinished());
-        const QList<Event> finished = run.recorder.of("finished");
-        QCOMPARE(finished.size(), 2);
-        QCOMPARE(finished.at(0).status, int(Entry::Waiting));
-        QVERIFY(!finished.at(0).message.isEmpty());
-        QVERIFY2(finished.at(0).message.contains(messagePart), qPrintable(finished.at(0).message));
-        QCOMPARE(finished.at(1).status, int(Entry::Done));
-        QCOMPARE(contents(snapshot(work->path())), contents(before));
-        if (behaviour == TestShop::Redirect) {
-            int hops = 0;
-            const QList<TestShop::LoggedRequest> requests = shop->requests();
-            for (const TestShop::LoggedRequest &request : requests)
-                hops += request.path == soft ? 1 : 0;
-            // A busy machine makes Qt repeat some requests along a chain, so
-            // the bound is loose; without a hop limit Qt would follow fifty.
-            QVERIFY2(hops <= 3 * (1 + WebDownloader::MaxRedirects),
-                     qPrintable(QString::number(hops)));
+        run.renamer->setTransferTimeout(1000);
+        run.option->storeRenameOption(OptionText::parse(setup.contains('=') ? setup : ""));
+        QVERIFY(run.run(files));
+        QCOMPARE(run.finished().size(), sources.size());
+        for (int i = 0; i < sources.size(); ++i) {
+            QCOMPARE(run.finished().at(i).status, int(Entry::Done));
+            QCOMPARE(run.finished().at(i).newName, names.at(i));
+            QCOMPARE(run.finished().at(i).message, messages.at(i));
+            expected.insert(names.at(i), expected.take(sources.at(i)));
         }
+        QCOMPARE(snapshot(work->path()), expected);
     }
 
-    void slowPageStillArrives()
-    {
-        const QString soft = TestShop::productPath("soft", "VJ123456");
-        shop->setPage(soft, pcPage("T", "VJ123456"));
-        shop->setSlow(soft, 2000, 10);
-        const QFileInfo source = file("VJ123456.zip");
-        // The limit is on silence, not on the whole transfer.
-        Run run(1000);
-        run.start({source});
-        QVERIFY(run.waitAllFinished());
-        QCOMPARE(run.recorder.of("finished").size(), 1);
-        QCOMPARE(run.recorder.of("finished").first().status, int(Entry::Done));
-    }
-
-    void redirectIsFollowedAndTheFinalPageParsed()
-    {
-        // A PC address that moved to a touch page: the touch reader must get it.
-        const QString touch = TestShop::productPath("home-touch", "RJ123456");
-        shop->setPage(touch, touchPage("T", "RJ123456"));
-        shop->setRedirect(TestShop::productPath("home", "RJ123456"), touch, 301);
-        const QFileInfo source = file("RJ123456.zip");
-        Run run;
-        run.start({source});
-        QVERIFY(run.waitAllFinished());
-        const QList<Event> finished = run.recorder.of("finished");
-        QCOMPARE(finished.size(), 1);
-        QCOMPARE(finished.first().status, int(Entry::Done));
-        QCOMPARE(finished.first().newName, defaultName("T") + ".zip");
-    }
-
-    void sourceMovedAway()
-    {
-        const QString soft = TestShop::productPath("soft", "VJ123456");
-        shop->setPage(soft, pcPage("T", "VJ123456"));
-        shop->setPage(TestShop::productPath("pro", "VJ123456"), pcPage("T", "VJ123456"));
-        shop->setSlow(soft, 1500, 5);
-        const QFileInfo source = file("VJ123456.zip");
-        const auto before = snapshot(work->path());
-        QTemporaryDir elsewhere;
-
-        Run run;
-        run.start({source});
-        QTRY_COMPARE_WITH_TIMEOUT(run.recorder.count("started"), 1, 10000);
-        QVERIFY(QFile::rename(source.absoluteFilePath(), elsewhere.filePath("VJ123456.zip")));
-        QVERIFY(run.waitAllFinished());
-        const QList<Event> finished = run.recorder.of("finished");
-        QCOMPARE(finished.size(), 1); // no other candidate is tried
-        QCOMPARE(finished.first().status, int(Entry::Error));
-        QCOMPARE(finished.first().message, sourceMissing);
-        QCOMPARE(snapshot(elsewhere.path()).value("VJ123456.zip"), before.value("VJ123456.zip"));
-    }
-
-    // Entries that give up: the last message says why, and no file changes.
-    void endsInError_data()
+    // A failed page costs only itself: the next candidate is tried. Entries
+    // that give up say why in their last message. No file's content is lost.
+    void failedPages_data()
     {
         QTest::addColumn<QString>("scenario");
-        QTest::addColumn<QString>("fileName");
         QTest::addColumn<int>("pagesTried");
-        QTest::addColumn<QString>("message"); // the whole message, or "~" and a part of it
-        QTest::newRow("every candidate fails") << "server error"
-                                               << "VJ123456.zip" << 2 << "~Internal Server Error";
-        QTest::newRow("connection refused") << "refused"
-                                            << "VJ123456.zip" << 2 << "~refused";
-        QTest::newRow("unknown charset")
-            << "odd charset"
-            << "ZZ123456.zip" << 1 << "'文字コード「x-no-such-charset」に対応していません。'";
+        QTest::addColumn<bool>("done");
+        QTest::addColumn<QString>("message"); // the first one, or the last when not done
+        const QString tooLarge = "'ページが大きすぎるので読み込みを中止しました。'";
+        const auto row = [](const char *scenario, int pages, bool done, const QString &message) {
+            QTest::newRow(scenario) << scenario << pages << done << message;
+        };
+        row("not found", 2, true, "Not Found");
+        row("server error", 2, true, "Internal Server Error");
+        row("silent", 2, true, timedOut);
+        row("closed mid-body", 2, true, "closed");
+        row("empty body", 2, true,
+            "'タイトルがみつかりませんでした''IDがみつかりませんでした''日付がみつかりませんでした'"
+            "'作者がみつかりませんでした'");
+        row("redirect loop", 2, true, "Too many redirects");
+        row("body without end", 2, true, tooLarge);
+        row("gzip body inflating past the cap", 2, true, tooLarge);
+        row("30,000 nested elements", 2, true, "'ページの入れ子が深すぎるので読めません。'");
+        row("every candidate fails", 2, false, "Internal Server Error");
+        row("connection refused", 2, false, "refused");
+        row("trickle past the file's deadline", 1, false, timedOut);
+        row("source gone", 1, false, sourceMissing);
         // A rename that fails ends the entry: no other candidate is tried.
-        QTest::newRow("read-only folder") << "read-only"
-                                          << "VJ123456.zip" << 1 << renameFailed;
+        row("read-only folder", 1, false, renameFailed);
+        row("unknown charset", 1, false, "'文字コード「x-no-such-charset」に対応していません。'");
     }
 
-    void endsInError()
+    void failedPages()
     {
         QFETCH(QString, scenario);
-        QFETCH(QString, fileName);
+        const QString fileName = scenario == "unknown charset" ? "ZZ123456.zip" : "VJ123456.zip";
         QFETCH(int, pagesTried);
+        QFETCH(bool, done);
         QFETCH(QString, message);
-        if (scenario == "read-only" && geteuid() == 0)
+        if (scenario == "read-only folder" && geteuid() == 0)
             QSKIP("permissions do not stop the superuser");
-        const QString soft = TestShop::productPath("soft", "VJ123456");
-        const QString pro = TestShop::productPath("pro", "VJ123456");
-        shop->setPage(soft, pcPage("T", "VJ123456"));
-        shop->setPage(pro, pcPage("T", "VJ123456"));
-        shop->setPage(TestShop::productPath("home", "ZZ123456"), "<html><body>x</body></html>");
-        if (scenario == "server error") {
-            shop->removePage(soft);
+        QByteArray page = pcHtml("T").toUtf8();
+        if (scenario.startsWith("30,000"))
+            page = "<html><body>" + QByteArray("<div>").repeated(30000) + "x";
+        shop->setPage(soft, page);
+        shop->setPage(pro, pcHtml("T").toUtf8());
+        shop->setPage(TestShop::productPath("home", "ZZ123456"), "<html><body>x</body></html>",
+                      "text/html");
+        const QMap<QString, TestShop::Behaviour> behaviours{
+            {"not found", TestShop::NotFound},   {"server error", TestShop::ServerError},
+            {"silent", TestShop::NeverAnswer},   {"closed mid-body", TestShop::CloseMidBody},
+            {"empty body", TestShop::EmptyBody}, {"every candidate fails", TestShop::ServerError}};
+        shop->setBehaviour(soft, behaviours.value(scenario, TestShop::Serve));
+        if (scenario == "every candidate fails")
             shop->setBehaviour(pro, TestShop::ServerError);
-        }
-        QTcpServer probe;
-        if (scenario == "refused") {
-            QVERIFY(probe.listen(QHostAddress::LocalHost));
-            const quint16 deadPort = probe.serverPort();
-            probe.close();
-            qputenv("http_proxy", "http://127.0.0.1:" + QByteArray::number(deadPort));
-        }
+        if (scenario == "redirect loop")
+            shop->setRedirect(soft, soft);
+        if (scenario.startsWith("trickle"))
+            shop->setSlow(soft, 30000, 300);
+        TestShop::Rule rule;
+        rule.endless = scenario == "body without end";
+        rule.gzip = scenario.startsWith("gzip");
+        rule.fillerBytes = rule.gzip ? 4 * 1024 * 1024 : -1;
+        if (rule.endless || rule.gzip)
+            shop->setRule(soft, rule);
+        if (scenario == "connection refused") // nothing listens on port 1
+            qputenv("http_proxy", "http://127.0.0.1:1");
         const QFileInfo source = file(fileName);
-        const auto before = snapshot(work->path());
-        if (scenario == "read-only")
+        auto expected = snapshot(work->path());
+        if (scenario == "source gone")
+            QVERIFY(QFile::remove(source.absoluteFilePath()));
+        if (scenario == "read-only folder")
             QVERIFY(QFile::setPermissions(work->path(), QFile::ReadOwner | QFile::ExeOwner));
 
         Run run;
-        run.start({source});
-        const bool ended = run.waitAllFinished();
+        run.renamer->setTransferTimeout(1500);
+        run.renamer->setMaxPageBytes(1024 * 1024);
+        if (scenario.startsWith("trickle"))
+            run.renamer->setFileDeadline(1500, 1500);
+        const bool ended = run.run({source});
         QFile::setPermissions(work->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("http_proxy", shop->proxyUrl().toLatin1());
         QVERIFY(ended);
-        const QList<Event> finished = run.recorder.of("finished");
+        const QList<Event> finished = run.finished();
         QCOMPARE(finished.size(), pagesTried);
-        for (int i = 0; i + 1 < finished.size(); ++i)
-            QCOMPARE(finished.at(i).status, int(Entry::Waiting));
-        QCOMPARE(finished.last().status, int(Entry::Error));
-        if (message.startsWith(QLatin1Char('~')))
-            QVERIFY2(finished.last().message.contains(message.mid(1), Qt::CaseInsensitive),
-                     qPrintable(finished.last().message));
-        else
-            QCOMPARE(finished.last().message, message);
-        QCOMPARE(snapshot(work->path()), before);
+        QCOMPARE(finished.last().status, int(done ? Entry::Done : Entry::Error));
+        const QString told = done ? finished.first().message : finished.last().message;
+        QVERIFY2(!told.isEmpty() && told.contains(message, Qt::CaseInsensitive), qPrintable(told));
+        if (done)
+            expected.insert(defaultName("T", "VJ123456") + ".zip", expected.take(fileName));
+        if (scenario != "source gone")
+            QCOMPARE(snapshot(work->path()), expected);
+        // Qt repeats some requests on a busy machine; without a hop limit it would follow fifty.
+        QVERIFY(shop->requests().size() <= 3 * (2 + WebDownloader::MaxRedirects));
     }
 
-    void abortWhileIdle()
+    // After a file ran out of time, the next gets the short deadline while the shop stays silent.
+    void silentShop()
     {
-        Run run;
-        LogCapture log;
-        run.start({});
-        QTRY_VERIFY(run.thread.isRunning());
-        QElapsedTimer timer;
-        timer.start();
-        run.renamer->abort();
-        // The worker loop returns on its own; the thread's event loop then
-        // waits for quit(), as the main window's shut-down does.
-        QTRY_COMPARE_WITH_TIMEOUT(log.matching("renamer thread cleanup.").size(), 1, 10000);
-        qInfo("loop ended %lld ms after the abort", timer.elapsed());
-        run.renamer->abort(); // a second abort does nothing
-        run.stop();
-        QCOMPARE(log.matching("renamer thread cleanup.").size(), 1);
-    }
-
-    void abortDuringAStalledDownload()
-    {
-        const QString soft = TestShop::productPath("soft", "VJ123456");
         shop->setBehaviour(soft, TestShop::NeverAnswer);
-        const QFileInfo source = file("VJ123456.zip");
-        const auto before = snapshot(work->path());
-        Run run; // the default time limit is far longer than this test may take
-        LogCapture log;
-        run.start({source});
-        QTRY_COMPARE_WITH_TIMEOUT(run.recorder.count("started"), 1, 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(shop->requests().size(), 1, 10000);
-        run.renamer->abort();
-        QTRY_COMPARE_WITH_TIMEOUT(log.matching("renamer thread cleanup.").size(), 1, 10000);
-        run.stop();
-        QCOMPARE(run.recorder.count("finished"), 0);
-        QCOMPARE(run.recorder.count("allFinished"), 0);
-        int pending = -1;
-        run.renamer->counts(nullptr, &pending);
-        QCOMPARE(pending, 1);
-        QCOMPARE(snapshot(work->path()), before);
-    }
-
-    void optionsChangedBetweenFiles()
-    {
-        shop->setPage(TestShop::productPath("home", "RJ123456"), pcPage("T", "RJ123456"));
-        const QFileInfo source = file("RJ123456.zip");
         Run run;
-        RenameOption changed;
-        changed.setSpaceSize(0);
-        changed.setIdEnabled(false);
-        run.option->storeRenameOption(changed);
-        run.start({source});
-        QVERIFY(run.waitAllFinished());
-        QCOMPARE(run.recorder.of("finished").first().newName,
-                 QStringLiteral("[作者]T[全年齢][2014-1-5].zip"));
+        run.renamer->setFileDeadline(2000, 200);
+        LogCapture log;
+        QVERIFY(run.run({file("VJ123456 a.zip"), file("VJ123456 b.zip")}));
+        const QList<Event> finished = run.finished();
+        QCOMPARE(finished.size(), 2);
+        QCOMPARE(finished.at(0).message + finished.at(1).message, timedOut + timedOut);
+        const QStringList deadlines = log.matching("{deadline: ");
+        QCOMPARE(deadlines.size(), 2);
+        QVERIFY(deadlines.at(0).endsWith("{deadline: 2000 ms}"));
+        QVERIFY(deadlines.at(1).endsWith("{deadline: 200 ms}"));
     }
 
-    // Long titles are cut at a whole character to the folder's limit (which, after the leading
-    // letter, falls inside a character); a second run leaves the names it gave as they are.
+    // Long titles are cut at a whole character to the folder's limit (which,
+    // after the leading letter, falls inside a character); a second run
+    // leaves the names it gave as they are.
     void longTitleFitsAndStays_data()
     {
         QTest::addColumn<QString>("title");
@@ -707,22 +374,20 @@ private slots:
     {
         QFETCH(QString, title);
         QFETCH(QString, fileName);
-        shop->setPage(TestShop::productPath("home", "RJ123456"), pcPage(title, "RJ123456"));
-        const QFileInfo source = file(fileName);
+        shop->setPage(home, pcHtml(title, "RJ123456").toUtf8());
+        QFileInfo source = file(fileName);
         const QByteArray content = snapshot(work->path()).value(fileName);
-        QString newName;
         for (const QString &note : {shortenedNote, alreadyNamedNote}) {
             Run run;
-            QSignalSpy created(run.renamer, SIGNAL(created(QList<EntryPtr>)));
-            run.start({newName.isEmpty() ? source : QFileInfo(path(newName))});
-            QVERIFY(run.waitAllFinished());
-            const EntryPtr entry = created.at(0).at(0).value<QList<EntryPtr>>().value(0);
-            QCOMPARE(entry->status(), int(Entry::Done));
-            QCOMPARE(entry->message(), note);
-            QCOMPARE(entry->isAlreadyNamed(), note == alreadyNamedNote); // no rename to count
-            newName = entry->newName();
+            QVERIFY(run.run({source}));
+            const Event end = run.finished().value(0);
+            QCOMPARE(end.status, int(Entry::Done));
+            QCOMPARE(end.message, note);
+            QCOMPARE(end.alreadyNamed, note == alreadyNamedNote); // no rename to count
+            source = QFileInfo(work->filePath(end.newName));
         }
         // Within one character of the usual 255 bytes; on disk as reported (valid UTF-8).
+        const QString newName = source.fileName();
         const int bytes = newName.toUtf8().size();
         QVERIFY2(bytes <= 255 && bytes > 251, qPrintable(newName));
         QCOMPARE(snapshot(work->path()), (QMap<QString, QByteArray>{{newName, content}}));
@@ -734,9 +399,9 @@ private slots:
         QVERIFY(title.startsWith(kept) && !next.isLowSurrogate() && !next.isMark());
     }
 
-    // A name taken after any look at the folder (here a dangling link, which
-    // a look that follows links takes for free) is skipped for the next
-    // number; a name that comes out empty renames nothing.
+    // A name taken after any look at the folder (here a dangling link, which a
+    // look that follows links takes for free) is skipped for the next number;
+    // a name that comes out empty renames nothing.
     void takenOrEmptyName_data()
     {
         QTest::addColumn<QString>("title");
@@ -756,25 +421,22 @@ private slots:
         QFETCH(int, status);
         QFETCH(QString, newName);
         QFETCH(QString, message);
-        shop->setPage(TestShop::productPath("home", "RJ123456"), pcPage(title, "RJ123456"));
+        shop->setPage(home, pcHtml(title, "RJ123456").toUtf8());
         const QFileInfo source = file("RJ123456.zip");
         QTemporaryDir outside;
         const QString pointee = QDir(outside.path()).filePath("stolen.zip");
-        QVERIFY(QFile::link(pointee, path("T.zip")));
-        const auto before = snapshot(work->path());
+        QVERIFY(QFile::link(pointee, work->filePath("T.zip")));
+        auto expected = snapshot(work->path());
         Run run;
-        RenameOption titleOnly = OptionText::parse("off=id,maker,date,age space=0");
-        run.option->storeRenameOption(titleOnly);
-        run.start({source});
-        QVERIFY(run.waitAllFinished());
-        const Event last = run.recorder.of("finished").last();
+        run.option->storeRenameOption(OptionText::parse("off=id,maker,date,age space=0"));
+        QVERIFY(run.run({source}));
+        const Event last = run.finished().last();
         QCOMPARE(last.status, status);
         QCOMPARE(last.message, message);
-        const auto after = snapshot(work->path());
-        QCOMPARE(contents(after), contents(before));
         if (!newName.isEmpty())
-            QCOMPARE(after.value(newName), before.value("RJ123456.zip"));
-        QCOMPARE(QFileInfo(path("T.zip")).symLinkTarget(), pointee);
+            expected.insert(newName, expected.take("RJ123456.zip"));
+        QCOMPARE(snapshot(work->path()), expected);
+        QCOMPARE(QFileInfo(work->filePath("T.zip")).symLinkTarget(), pointee);
         QVERIFY(!QFileInfo::exists(pointee));
     }
 
@@ -797,23 +459,22 @@ private slots:
         QFETCH(QString, category);
         QFETCH(QString, otherId);
         QFETCH(int, requests);
-        auto forget =
-            qScopeGuard([&] { shop->removePage(TestShop::productPath(category, otherId)); });
         QList<QFileInfo> files;
         for (const QString &id : QStringList{"RJ123456", otherId}) {
             if (!category.isEmpty() && !id.isEmpty())
-                shop->setPage(TestShop::productPath(category, id), pcPage("T", id));
+                shop->setPage(TestShop::productPath(category, id), pcHtml("T", id).toUtf8());
             for (int part = 1; part <= 5 && !id.isEmpty(); ++part)
                 files << file(QStringLiteral("%1.part%2.rar").arg(id).arg(part));
         }
         Run run;
-        run.start(files);
-        QVERIFY(run.waitAllFinished());
+        QVERIFY(run.run(files));
         QCOMPARE(shop->requests().size(), requests);
-        QCOMPARE(run.recorder.count("started"), run.recorder.count("finished"));
-        int done = -1, failed = -1;
-        run.renamer->counts(nullptr, nullptr, &done, &failed);
-        QCOMPARE(category.isEmpty() ? failed : done, files.size());
+        const QList<Event> ends = run.finished();
+        QCOMPARE(run.started.load(), ends.size());
+        const int expected = category.isEmpty() ? Entry::Error : Entry::Done;
+        QCOMPARE(std::count_if(ends.begin(), ends.end(),
+                               [&](const Event &end) { return end.status == expected; }),
+                 files.size());
     }
 
     // A busy shop is asked again after the wait it names, capped, at most
@@ -844,9 +505,8 @@ private slots:
         QFETCH(int, requests);
         QFETCH(int, minGapMs);
         QFETCH(QString, message);
-        const QString soft = TestShop::productPath("soft", "VJ123456");
         if (times > 0)
-            shop->setPage(soft, pcPage("T", "VJ123456"));
+            shop->setPage(soft, pcHtml("T").toUtf8());
         TestShop::Rule rule;
         rule.status = status;
         rule.times = times;
@@ -858,13 +518,12 @@ private slots:
         shop->setRule(soft, rule);
         Run run;
         run.renamer->setRetryWaitCap(4000);
-        run.start({file("VJ123456.zip")});
-        QVERIFY(run.waitAllFinished());
+        QVERIFY(run.run({file("VJ123456.zip")}));
         const QList<TestShop::LoggedRequest> log = shop->requests();
         QCOMPARE(log.size(), requests);
         QVERIFY(log.at(1).receivedMs - log.at(0).answeredMs >= minGapMs);
-        QCOMPARE(run.recorder.count("started"), message.isEmpty() ? 1 : 2); // retries add no row
-        const Event last = run.recorder.of("finished").last();
+        QCOMPARE(run.started.load(), message.isEmpty() ? 1 : 2); // retries add no row
+        const Event last = run.finished().last();
         QCOMPARE(last.status, int(message.isEmpty() ? Entry::Done : Entry::Error));
         QVERIFY2(last.message.contains(message), qPrintable(last.message));
     }
