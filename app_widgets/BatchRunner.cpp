@@ -38,10 +38,11 @@ const QString description = QStringLiteral(
     "Exit codes: 0 every file done, 1 any file failed, 2 no file recognised or\n"
     "none given, 255 (-1) no plug-in could be loaded.\n"
     "\n"
-    "Options are read from \"option.xml\" in the working directory (never written\n"
-    "in batch mode); plug-ins come from its \"plugins\" folder, else from the one\n"
-    "beside the program, else from the installed one. Pages are fetched through\n"
-    "the proxy named by http_proxy, if any.");
+    "Options are read from the window's option file (never written in batch mode):\n"
+    "\"option.xml\" in the working directory when there is one, else\n"
+    "~/.config/zorv/option.xml. Plug-ins come from the working directory's\n"
+    "\"plugins\" folder, else from the one beside the program, else from the\n"
+    "installed one. Pages are fetched through the proxy named by http_proxy, if any.");
 
 } // namespace
 
@@ -155,7 +156,7 @@ int BatchRunner::run()
     Entry::registerMetaTypes();
     // Read, never written: the option file belongs to the window, which
     // saves it when it closes, and a script must not change it behind its back.
-    option = Option::loadFromFile();
+    option = Option::loadFromFile(Option::filePath());
     renamer = new Renamer(option);
     workerThread = new QThread;
     connect(renamer, SIGNAL(created(QList<EntryPtr>)), this, SLOT(onCreated(QList<EntryPtr>)));

@@ -13,9 +13,11 @@
 #include <QColor>
 #include <QCoreApplication>
 #include <QDebug>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -76,6 +78,14 @@ bool MainWindow::initialize()
     Entry::registerMetaTypes();
 
     mainMenuBar = new QMenuBar(this);
+    QMenu *fileMenu = mainMenuBar->addMenu(QStringLiteral("ファイル(&F)"));
+    QAction *openAction = fileMenu->addAction(QStringLiteral("開く(&O)\u2026"));
+    openAction->setShortcut(QKeySequence(Qt::CTRL + Qt::Key_O));
+    connect(openAction, SIGNAL(triggered()), this, SLOT(onTriggered_menu_file_open()));
+    fileMenu->addSeparator();
+    QAction *quitAction = fileMenu->addAction(QStringLiteral("終了(&Q)"));
+    quitAction->setShortcut(QKeySequence(Qt::CTRL + Qt::Key_Q));
+    connect(quitAction, SIGNAL(triggered()), this, SLOT(close()));
     QMenu *toolMenu = mainMenuBar->addMenu(QStringLiteral("ツール(&T)"));
     QAction *configAction = toolMenu->addAction(QStringLiteral("設定(&C)"));
     connect(configAction, SIGNAL(triggered()), this, SLOT(onTriggered_menu_tool_config()));
@@ -115,6 +125,8 @@ bool MainWindow::initialize()
                                       QStringLiteral("変更後"), QStringLiteral("コメント")});
     table->setColumnWidth(HostColumn, 150);
     table->setColumnWidth(CommentColumn, 140);
+    // The new name is what the user came for: it takes the spare width.
+    table->horizontalHeader()->setSectionResizeMode(NewNameColumn, QHeaderView::Stretch);
 
     // Centred on the primary screen's available area; the area's own origin
     // is deliberately not added.
@@ -128,7 +140,9 @@ bool MainWindow::initialize()
 
     setWindowTitle(QStringLiteral("zorv"));
 
-    option = Option::loadFromFile();
+    // Decided once: the file read is the file written back.
+    optionPath = Option::filePath();
+    option = Option::loadFromFile(optionPath);
 
     renamer = new Renamer(option);
     workerThread = new QThread;
@@ -142,14 +156,7 @@ bool MainWindow::initialize()
 
     // Files named on the command line are queued while the renamer still
     // lives on this thread, so their rows exist before the window is shown.
-    QList<QFileInfo> files;
-    const QStringList arguments = QCoreApplication::arguments();
-    for (int i = 1; i < arguments.size(); ++i) {
-        const QFileInfo file(arguments.at(i));
-        if (file.exists())
-            files.append(file);
-    }
-    renamer->add(files);
+    addFiles(QCoreApplication::arguments().mid(1));
 
     renamer->moveToThread(workerThread);
     workerThread->start();
@@ -167,7 +174,7 @@ void MainWindow::finalize()
     disconnect(renamer, nullptr, this, nullptr);
     Renamer::stop(renamer, workerThread);
 
-    Option::saveToFile(option);
+    Option::saveToFile(option, optionPath);
 }
 
 void MainWindow::setCloseWhenIdle(const QString &snapshot)
@@ -248,16 +255,44 @@ void MainWindow::onAllFinished() {}
 
 void MainWindow::onDropped(const QMimeData *mimeData)
 {
+    if (!mimeData || !mimeData->hasUrls())
+        return;
+    QStringList paths;
+    const QList<QUrl> urls = mimeData->urls();
+    for (const QUrl &url : urls) {
+        if (url.isLocalFile())
+            paths.append(url.toLocalFile());
+    }
+    addFiles(paths);
+}
+
+void MainWindow::onReceived(const QStringList &paths)
+{
+    addFiles(paths);
+    // A second start asked for this window: bring it to the user.
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+}
+
+void MainWindow::onTriggered_menu_file_open()
+{
+    QFileDialog dialog(this, QStringLiteral("ZORV:開く"));
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    if (dialog.exec() == QDialog::Accepted)
+        addFiles(dialog.selectedFiles());
+}
+
+void MainWindow::addFiles(const QStringList &paths)
+{
     // After finalize() there is no worker left to hand files to.
-    if (!renamer || !mimeData || !mimeData->hasUrls())
+    if (!renamer)
         return;
     // Folders are not expanded: a folder goes to the plug-ins under its own name.
     QList<QFileInfo> files;
-    const QList<QUrl> urls = mimeData->urls();
-    for (const QUrl &url : urls) {
-        if (!url.isLocalFile())
-            continue;
-        const QFileInfo file(url.toLocalFile());
+    for (const QString &path : paths) {
+        const QFileInfo file(path);
         if (file.exists())
             files.append(file);
     }

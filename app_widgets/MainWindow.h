@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QSharedPointer>
 #include <QString>
+#include <QStringList>
 
 class QLabel;
 class QMenuBar;
@@ -43,12 +44,18 @@ public:
     // user closing it. Call after initialize().
     void setCloseWhenIdle(const QString &snapshotFile = QString());
 
+public slots:
+    // Files a later start of the program handed over: added as if dropped,
+    // and the window comes to the front.
+    void onReceived(const QStringList &paths);
+
 private slots:
     void onCreated(QList<EntryPtr> entries);
     void onStarted(EntryPtr entry, RequestPtr request);
     void onFinished(EntryPtr entry, RequestPtr request);
     void onAllFinished();
     void onDropped(const QMimeData *mimeData);
+    void onTriggered_menu_file_open();
     void onTriggered_menu_tool_config();
     void onTriggered_menu_help_about();
     void onTriggered_menu_help_plugin();
@@ -56,6 +63,7 @@ private slots:
     void closeIfIdle();
 
 private:
+    void addFiles(const QStringList &paths);
     QString summaryText() const;
     void setCellText(int row, int column, const QString &text);
 
@@ -70,6 +78,7 @@ private:
     QThread *workerThread;
     Renamer *renamer;
     QSharedPointer<Option> option;
+    QString optionPath;
     QString snapshotFile;
 };
 

@@ -1,7 +1,7 @@
 #include "BatchRunner.h"
-#include "FormFont.h"
 #include "MainWindow.h"
 #include "PluginFolder.h"
+#include "SingleInstance.h"
 #include "plugin/PluginManager.h"
 
 #include <QApplication>
@@ -9,30 +9,22 @@
 #include <QDebug>
 #include <QDir>
 #include <QIcon>
-#include <QSharedMemory>
+
+#include <cstdio>
 
 using zorv::BatchRunner;
-using zorv::FormFont;
 using zorv::MainWindow;
 using zorv::PluginFolder;
 using zorv::PluginManager;
+using zorv::SingleInstance;
 
 namespace {
 
-const QString instanceKey = QStringLiteral("Keltam.zorv.application");
 const QString iconPath = QStringLiteral("://resources/images/icon.png");
 
-// A killed instance leaves its segment behind on systems where shared memory
-// outlives the process (System V), and a later start would take it for a
-// running instance and quit silently. Attaching and detaching a throw-away
-// handle removes a segment that nobody else holds; a segment of a live
-// instance stays, because that instance is still attached.
-void releaseStaleSegment()
+void writeError(const QString &message)
 {
-    QSharedMemory probe;
-    probe.setKey(instanceKey);
-    if (probe.attach(QSharedMemory::ReadOnly))
-        probe.detach();
+    std::fprintf(stderr, "zorv: %s\n", qPrintable(message));
 }
 
 // Automation hook, read from the environment so that the command line stays
@@ -54,19 +46,48 @@ void shutDown(MainWindow *window)
     delete window;
 }
 
-// Runs the main window until its event loop ends. The window is shut down and
-// deleted while the application object still exists, also after an exception.
-int runWindow(int &argc, char **argv)
+// The working directory's "plugins" folder first, then the fallbacks; the
+// window and the batch mode load from the same place.
+QString choosePluginFolder(const char *argv0)
+{
+    return PluginFolder::choose(QDir::current(),
+                                PluginFolder::fallbacks(PluginFolder::executableDirectory(argv0)));
+}
+
+// Runs the main window until its event loop ends. A window of this user that
+// already runs on this display takes the command line's files instead. The
+// window is shut down and deleted while the application object still exists,
+// also after an exception.
+int runWindow(int &argc, char **argv, PluginManager &pluginManager)
 {
     int exitCode = -1;
     try {
         QApplication application(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("zorv"));
+        SingleInstance instance;
+        switch (instance.claim(QCoreApplication::arguments().mid(1))) {
+        case SingleInstance::HandedOver:
+            return 0;
+        case SingleInstance::Failed:
+            writeError(instance.errorString());
+            return 1;
+        case SingleInstance::Owner:
+            if (!instance.errorString().isEmpty())
+                writeError(instance.errorString());
+            break;
+        }
+        if (!pluginManager.load(choosePluginFolder(argv[0])))
+            return -1;
+
         MainWindow *window = nullptr;
         try {
             QApplication::setWindowIcon(QIcon(iconPath));
-            FormFont::install();
             window = new MainWindow;
             if (window->initialize()) {
+                QObject::connect(&instance, SIGNAL(received(QStringList)), window,
+                                 SLOT(onReceived(QStringList)));
+                if (!instance.listen())
+                    writeError(instance.errorString());
                 window->show();
                 applyAutomationHooks(window);
             }
@@ -79,14 +100,6 @@ int runWindow(int &argc, char **argv)
         exitCode = -1;
     }
     return exitCode;
-}
-
-// The working directory's "plugins" folder first, then the fallbacks; the
-// window and the batch mode load from the same place.
-QString choosePluginFolder(const char *argv0)
-{
-    return PluginFolder::choose(QDir::current(),
-                                PluginFolder::fallbacks(PluginFolder::executableDirectory(argv0)));
 }
 
 // "zorv --batch FILE...", "--help" and "--version": no window and no
@@ -115,19 +128,11 @@ int main(int argc, char *argv[])
     if (BatchRunner::isRequested(argc, argv))
         return runBatch(argc, argv);
 
-    QSharedMemory instanceGuard;
-    instanceGuard.setKey(instanceKey);
-    releaseStaleSegment();
-    if (instanceGuard.attach(QSharedMemory::ReadWrite))
-        return 0;
-    if (!instanceGuard.create(1, QSharedMemory::ReadWrite)) {
-        qDebug().noquote() << instanceGuard.errorString();
-        return 0;
-    }
-
+    // Sharp text and pictures on high-density screens; must precede the
+    // application object.
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+    // Outlives the application object: the plug-ins stay loaded to the end.
     PluginManager pluginManager;
-    if (!pluginManager.load(choosePluginFolder(argv[0])))
-        return -1;
-
-    return runWindow(argc, argv);
+    return runWindow(argc, argv, pluginManager);
 }

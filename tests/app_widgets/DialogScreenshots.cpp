@@ -4,13 +4,11 @@
 // Run it on a real display server (scripts/screenshot-dialogs uses Xvfb), so
 // that the pictures show the desktop's fonts.
 #include "ConfigDialog.h"
-#include "FormFont.h"
 #include "PluginDetailDialog.h"
 #include "TestPaths.h"
 #include "data/Option.h"
 #include "plugin/PluginManager.h"
 
-#include "FormFont.h"
 #include <QApplication>
 #include <QDir>
 #include <QListWidget>
@@ -37,8 +35,6 @@ bool save(QWidget *dialog, const QString &file)
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
-    // The same stand-in font as the program's.
-    zorv::FormFont::install();
     QTextStream err(stderr);
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() != 2) {

@@ -3,10 +3,12 @@
 #include "utility/XmlUtility.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutexLocker>
 #include <QSaveFile>
+#include <QStandardPaths>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
@@ -38,6 +40,15 @@ void Option::storeRenameOption(const RenameOption &option)
 QString Option::fileName()
 {
     return optionFileName;
+}
+
+QString Option::filePath()
+{
+    const QFileInfo local(optionFileName);
+    if (local.exists())
+        return local.absoluteFilePath();
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation))
+        .filePath(optionFileName);
 }
 
 QSharedPointer<Option> Option::createDefault()
@@ -80,10 +91,10 @@ void Option::write(QXmlStreamWriter &writer, const QSharedPointer<Option> &optio
     writer.writeEndElement();
 }
 
-QSharedPointer<Option> Option::loadFromFile()
+QSharedPointer<Option> Option::loadFromFile(const QString &path)
 {
     QSharedPointer<Option> option;
-    QFile file(QFileInfo(optionFileName).absoluteFilePath());
+    QFile file(QFileInfo(path).absoluteFilePath());
     if (file.exists() && file.open(QIODevice::ReadOnly)) {
         QXmlStreamReader reader(&file);
         option = read(reader);
@@ -93,7 +104,7 @@ QSharedPointer<Option> Option::loadFromFile()
     return option;
 }
 
-void Option::saveToFile(const QSharedPointer<Option> &option)
+void Option::saveToFile(const QSharedPointer<Option> &option, const QString &path)
 {
     QByteArray document;
     {
@@ -109,7 +120,10 @@ void Option::saveToFile(const QSharedPointer<Option> &option)
     // Written beside the old file and renamed over it only when every byte
     // is on disk, so a failed save (a full disk, say) leaves the user's
     // previous settings intact. Unbuffered, so a short write shows at once.
-    QSaveFile file(QFileInfo(optionFileName).absoluteFilePath());
+    const QFileInfo target(path);
+    if (!QDir().mkpath(target.absolutePath()))
+        return;
+    QSaveFile file(target.absoluteFilePath());
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return;
     if (file.write(document) != document.size() || !file.flush()) {
