@@ -40,7 +40,8 @@ ConfigDialog::ConfigDialog(QWidget *parent)
     connect(ui->buttonBox, SIGNAL(accepted()), this, SLOT(onAccepted()));
 
     setWindowTitle(QStringLiteral("ZORV:設定ダイアログ"));
-    setFixedSize(size());
+    // The drawn size, or more where the desktop's font needs it.
+    setFixedSize(size().expandedTo(minimumSizeHint()));
 }
 
 ConfigDialog::~ConfigDialog()
@@ -144,6 +145,9 @@ void ConfigDialog::updatePreview()
     work.date = elementName(Date);
     work.age = elementName(Age);
     ui->previewLabel->setText(composeBaseName(formOption(), elementName(Id), work));
+    // A longer preview widens the dialog rather than being cut off.
+    if (!minimumSizeHint().isEmpty())
+        setFixedSize(size().expandedTo(minimumSizeHint()));
 }
 
 RenameOption ConfigDialog::formOption() const

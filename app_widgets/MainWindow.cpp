@@ -123,10 +123,13 @@ bool MainWindow::initialize()
     table->setHorizontalHeaderLabels({QStringLiteral("ID"), QStringLiteral("ホスト"),
                                       QStringLiteral("状態"), QStringLiteral("変更前"),
                                       QStringLiteral("変更後"), QStringLiteral("コメント")});
-    table->setColumnWidth(HostColumn, 150);
     table->setColumnWidth(CommentColumn, 140);
-    // The new name is what the user came for: it takes the spare width.
-    table->horizontalHeader()->setSectionResizeMode(NewNameColumn, QHeaderView::Stretch);
+    // The short columns are as wide as their texts; the new name is what the
+    // user came for, so it takes the spare width.
+    QHeaderView *header = table->horizontalHeader();
+    for (const int column : {IdColumn, HostColumn, StateColumn})
+        header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(NewNameColumn, QHeaderView::Stretch);
 
     // Centred on the primary screen's available area; the area's own origin
     // is deliberately not added.
