@@ -4,6 +4,7 @@
 #include "renamer/NameComposition.h"
 #include "ui_ConfigDialog.h"
 
+#include <QFont>
 #include <QListWidgetItem>
 
 namespace zorv {
@@ -22,6 +23,10 @@ ConfigDialog::ConfigDialog(QWidget *parent)
     , ui(new Ui::ConfigDialog)
 {
     ui->setupUi(this);
+    // The preview stands out a little from the desktop's font, whatever its size.
+    QFont previewFont = ui->previewLabel->font();
+    previewFont.setPointSizeF(previewFont.pointSizeF() * 11 / 9);
+    ui->previewLabel->setFont(previewFont);
 
     connect(ui->ageCheckBox, SIGNAL(clicked(bool)), this, SLOT(updatePreview()));
     connect(ui->dateCheckBox, SIGNAL(clicked(bool)), this, SLOT(updatePreview()));
