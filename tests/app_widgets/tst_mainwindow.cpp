@@ -5,11 +5,13 @@
 #include "TestShop.h"
 #include "plugin/PluginManager.h"
 
-#include <QAction>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLabel>
+#include <QMenu>
 #include <QMimeData>
-#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -18,7 +20,8 @@
 enum Column { IdColumn, HostColumn, StateColumn, OldNameColumn, NewNameColumn, CommentColumn };
 
 // The window with the store plug-in and the local shop: files from the command
-// line, a drop or the open dialog get rows that follow the renamer to the end.
+// line, a drop or ファイル/開く get rows that follow the renamer to the end;
+// every menu opens from the keyboard.
 class TestMainWindow : public QObject
 {
     Q_OBJECT
@@ -34,10 +37,6 @@ class TestMainWindow : public QObject
         return item ? item->text() : QStringLiteral("<none>");
     }
     QString summary() const { return window->statusBar()->findChild<QLabel *>()->text(); }
-    QString colour(int row) const
-    {
-        return table->item(row, CommentColumn)->foreground().color().name();
-    }
     bool idle() const
     {
         const QString state = text(table->rowCount() - 1, StateColumn);
@@ -54,10 +53,22 @@ class TestMainWindow : public QObject
         QApplication::sendEvent(window->findChild<zorv::DropArea *>(), &event);
     }
 
+    // Opens a menu by its mnemonic and an item by its own.
+    void choose(Qt::Key menuKey, Qt::Key itemKey)
+    {
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTest::keyClick(window, menuKey, Qt::AltModifier);
+        QMenu *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        QTest::keyClick(menu, itemKey);
+    }
+
 private slots:
     void initTestCase()
     {
         qputenv("XDG_CONFIG_HOME", work.path().toLocal8Bit());
+        QCoreApplication::setApplicationName(QStringLiteral("zorv"));
         shop.addCatalogue(TestPaths::dataFile(QStringLiteral("pages")));
         qputenv("http_proxy", shop.proxyUrl().toLatin1());
         QVERIFY(plugins.load(TestPaths::pluginBuildDir()));
@@ -79,13 +90,13 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(idle() && text(0, StateColumn) != "処理中...", 60000);
         QCOMPARE(text(0, NewNameColumn),
                  "[夜想曲工房] 星降る夜のオルゴール [RJ100001] [R-18] [2014-01-05] .zip");
-        QCOMPARE(table->item(0, NewNameColumn)->toolTip(), text(0, NewNameColumn));
-        QCOMPARE(colour(0), QStringLiteral("#228b22"));
+        QCOMPARE(table->item(0, CommentColumn)->foreground().color().name(),
+                 QStringLiteral("#228b22"));
         QCOMPARE(text(1, StateColumn), QStringLiteral("エラー"));
         QVERIFY(text(1, CommentColumn).contains(QLatin1String("Not Found")));
-        QCOMPARE(colour(1), QStringLiteral("#ff0000"));
+        QCOMPARE(table->item(1, CommentColumn)->foreground().color().name(),
+                 QStringLiteral("#ff0000"));
         QCOMPARE(summary(), QStringLiteral("\u3000タスク (2 / 2) エラー : 1"));
-        QCOMPARE(window->statusBar()->findChild<QProgressBar *>()->value(), 2);
     }
 
     // Only existing local files and folders become rows, the folder itself
@@ -114,9 +125,7 @@ private slots:
                 dialog->selectFile(names.at(0));
                 QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
             });
-            for (QAction *action : window->findChildren<QAction *>())
-                if (action->text() == QStringLiteral("開く(&O)\u2026"))
-                    action->trigger();
+            choose(Qt::Key_F, Qt::Key_O);
         } else {
             QList<QUrl> urls = {QUrl(QStringLiteral("http://www.sakuvo.example/RJ100001.zip"))};
             for (const QString &name : names)
@@ -129,9 +138,50 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(idle(), 60000);
     }
 
-    void dropAfterShutDownAddsNothing()
+    void menuOpensDialog_data()
     {
+        QTest::addColumn<int>("menu");
+        QTest::addColumn<int>("item");
+        QTest::addColumn<QString>("className");
+        QTest::newRow("tool/config") << int(Qt::Key_T) << int(Qt::Key_C) << "zorv::ConfigDialog";
+        QTest::newRow("help/about") << int(Qt::Key_H) << int(Qt::Key_A) << "zorv::AboutDialog";
+        QTest::newRow("help/plugin") << int(Qt::Key_H) << int(Qt::Key_P) << "zorv::PluginDialog";
+        QTest::newRow("help/library") << int(Qt::Key_H) << int(Qt::Key_L) << "zorv::LibraryDialog";
+    }
+    void menuOpensDialog()
+    {
+        QFETCH(int, menu);
+        QFETCH(int, item);
+        QFETCH(QString, className);
+        QString shown;
+        ModalWatcher<QDialog> watcher([&](QDialog *dialog) {
+            if (dialog->parentWidget() == window)
+                shown = QString::fromLatin1(dialog->metaObject()->className());
+            dialog->reject();
+        });
+        choose(Qt::Key(menu), Qt::Key(item));
+        QTRY_VERIFY(watcher.handled());
+        QCOMPARE(shown, className);
+    }
+
+    // The configuration edits the live options; Ctrl+Q closes the window as
+    // the user does, and the shut-down saves them. Then drops add nothing.
+    void configureAndQuit()
+    {
+        ModalWatcher<QDialog> watcher([&](QDialog *dialog) {
+            dialog->findChild<QSpinBox *>(QStringLiteral("spaceSizeSpinBox"))->setValue(4);
+            dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        });
+        choose(Qt::Key_T, Qt::Key_C);
+        QTRY_VERIFY(watcher.handled());
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTest::keyClick(window, Qt::Key_Q, Qt::ControlModifier);
+        QVERIFY(!window->isVisible());
         window->finalize();
+        QFile options(work.filePath(QStringLiteral("zorv/option.xml")));
+        QVERIFY(options.open(QIODevice::ReadOnly));
+        QVERIFY(options.readAll().contains("<space_size>4</space_size>"));
         const int rows = table->rowCount();
         drop({QUrl::fromLocalFile(QCoreApplication::arguments().at(1))}, QString());
         QCOMPARE(table->rowCount(), rows);
@@ -142,17 +192,15 @@ int main(int argc, char *argv[])
 {
     // The window reads its files from the application's command line.
     QTemporaryDir folder;
-    const QDir dir(folder.path());
     QByteArrayList arguments = {argv[0]};
+    std::vector<char *> appArgv = {argv[0]};
     for (const char *name :
          {"RJ100001 星の本.zip", "RJ100002 missing.zip", "notes.txt", "RJ999999.zip"}) {
-        arguments.append(dir.filePath(QString::fromUtf8(name)).toLocal8Bit());
+        arguments.append(QFile::encodeName(folder.filePath(QString::fromUtf8(name))));
+        appArgv.push_back(arguments.last().data());
         if (!arguments.constLast().contains("missing"))
-            QFile(QString::fromLocal8Bit(arguments.constLast())).open(QIODevice::WriteOnly);
+            QFile(QFile::decodeName(arguments.constLast())).open(QIODevice::WriteOnly);
     }
-    std::vector<char *> appArgv;
-    for (QByteArray &argument : arguments)
-        appArgv.push_back(argument.data());
     int appArgc = int(appArgv.size());
     QApplication application(appArgc, appArgv.data());
     TestMainWindow test;
