@@ -121,9 +121,8 @@ private slots:
         const int before = table->rowCount();
         if (open) {
             ModalWatcher<QFileDialog> watcher([&](QFileDialog *dialog) {
-                dialog->setDirectory(folder);
-                dialog->selectFile(names.at(0));
-                QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+                dialog->selectFile(folder.filePath(names.at(0)));
+                QMetaObject::invokeMethod(dialog, "done", Q_ARG(int, QDialog::Accepted));
             });
             choose(Qt::Key_F, Qt::Key_O);
         } else {
