@@ -71,7 +71,8 @@ void TestInstall::installedProgramFindsItsPlugin()
     QVERIFY2(result.log.contains(QStringLiteral("{plugin loaded. #Sakuvo.so}")),
              qPrintable(result.log));
     QVERIFY2(result.log.contains(ProcessRun::closingLine()), qPrintable(result.log));
-    QVERIFY(QFileInfo::exists(QDir(home.path()).filePath(QStringLiteral("option.xml"))));
+    QVERIFY(
+        QFileInfo::exists(QDir(home.path()).filePath(QStringLiteral(".config/zorv/option.xml"))));
 }
 
 QTEST_GUILESS_MAIN(TestInstall)
