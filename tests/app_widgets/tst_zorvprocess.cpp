@@ -48,7 +48,6 @@ private slots:
     }
 
     // The options shape the new name and are written back where they were read.
-
     void optionFile()
     {
         QFETCH(bool, inWorkingDirectory);
@@ -86,9 +85,7 @@ private slots:
     }
 
     // A second "zorv FILE" gives FILE to the running window and ends quietly;
-
     // a window killed outright does not keep the next one from starting.
-
     void secondStartHandsOverItsFiles()
     {
         const QString work = folder(QStringLiteral("first"), true);
@@ -116,7 +113,6 @@ private slots:
     }
 
     // A window that holds its place but never answers: the later start says so.
-
     void unansweredHandOverIsReported()
     {
         QLockFile held(endpoint + QStringLiteral(".lock"));
