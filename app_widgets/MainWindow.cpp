@@ -188,10 +188,8 @@ void MainWindow::setCloseWhenIdle(const QString &snapshot)
     // allFinished arrives after the finished signals before it, so every row
     // is up to date when the window closes.
     connect(renamer, SIGNAL(allFinished()), this, SLOT(closeIfIdle()));
-    int total = 0;
-    renamer->counts(&total);
-    if (total == 0)
-        QTimer::singleShot(0, this, SLOT(closeIfIdle()));
+    // The queue may have run empty before the connection: look once now.
+    QTimer::singleShot(0, this, SLOT(closeIfIdle()));
 }
 
 void MainWindow::onCreated(QList<EntryPtr> entries)

@@ -8,6 +8,7 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
@@ -121,7 +122,9 @@ private slots:
         const int before = table->rowCount();
         if (open) {
             ModalWatcher<QFileDialog> watcher([&](QFileDialog *dialog) {
-                dialog->selectFile(folder.filePath(names.at(0)));
+                // What the user types: selectFile() leaves a focused name field alone.
+                dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))
+                    ->setText(folder.filePath(names.at(0)));
                 QMetaObject::invokeMethod(dialog, "done", Q_ARG(int, QDialog::Accepted));
             });
             choose(Qt::Key_F, Qt::Key_O);
