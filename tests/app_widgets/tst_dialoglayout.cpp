@@ -6,12 +6,8 @@
 #include "PluginDialog.h"
 #include "data/Option.h"
 
-#include <QAbstractButton>
-#include <QLabel>
-#include <QScrollBar>
-#include <QSpinBox>
-#include <QTextBrowser>
 #include <QtTest>
+#include <QtWidgets>
 
 // At a large desktop font every dialog shows each label and button whole
 // (the forms were drawn for one small font and cut their texts off at others),

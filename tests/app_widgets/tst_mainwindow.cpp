@@ -5,18 +5,8 @@
 #include "TestShop.h"
 #include "plugin/PluginManager.h"
 
-#include <QDialogButtonBox>
-#include <QFileDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QMimeData>
-#include <QPushButton>
-#include <QSpinBox>
-#include <QStatusBar>
-#include <QTableWidget>
-#include <QTemporaryDir>
 #include <QtTest>
+#include <QtWidgets>
 
 enum Column { IdColumn, HostColumn, StateColumn, OldNameColumn, NewNameColumn, CommentColumn };
 

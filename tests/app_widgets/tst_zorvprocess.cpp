@@ -2,9 +2,6 @@
 #include "TestPaths.h"
 #include "TestShop.h"
 
-#include <QDir>
-#include <QLockFile>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <unistd.h>
