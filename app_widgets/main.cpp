@@ -86,7 +86,8 @@ int runWindow(int &argc, char **argv, PluginManager &pluginManager)
             if (window->initialize()) {
                 QObject::connect(&instance, SIGNAL(received(QStringList)), window,
                                  SLOT(onReceived(QStringList)));
-                if (!instance.listen())
+                // Without a lock (already said why) there is no place to listen.
+                if (instance.errorString().isEmpty() && !instance.listen())
                     writeError(instance.errorString());
                 window->show();
                 applyAutomationHooks(window);
