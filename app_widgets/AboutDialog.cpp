@@ -2,9 +2,11 @@
 
 #include "ui_AboutDialog.h"
 
+#include <QScopedPointer>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QtMath>
 
 #ifndef ZORV_VERSION
 #error "ZORV_VERSION must be defined by the build (the project version)"
@@ -24,8 +26,17 @@ AboutDialog::AboutDialog(QWidget *parent)
     cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
     cursor.insertText(QStringLiteral("Zorvane " ZORV_VERSION));
 
+    // The box shows the whole text at the desktop's font: at least the
+    // document's own size, and the drawn size when that is larger.
+    // Measured unwrapped, on a copy: the browser wraps its own at its width.
+    QScopedPointer<QTextDocument> text(ui->zorvTextBrowser->document()->clone());
+    text->setTextWidth(-1);
+    const int frame = 2 * ui->zorvTextBrowser->frameWidth();
+    ui->zorvTextBrowser->setMinimumSize(qCeil(text->size().width()) + frame,
+                                        qCeil(text->size().height()) + frame);
+
     setWindowTitle(QStringLiteral("ZORVについて"));
-    setFixedSize(size());
+    setFixedSize(size().expandedTo(minimumSizeHint()));
 }
 
 AboutDialog::~AboutDialog()

@@ -59,10 +59,11 @@ const QString description = QStringLiteral(
     "taken back), 2 no file recognised or none given (nothing to undo),\n"
     "255 (-1) no plug-in could be loaded.\n"
     "\n"
-    "Options are read from \"option.xml\" in the working directory (never written\n"
-    "in batch mode); plug-ins come from the \"plugins\" folder beside the program,\n"
-    "the installed one and ~/.local/share/zorv/plugins, never from the working\n"
-    "directory. Pages are fetched through the proxy named by http_proxy, if any.");
+    "Options are read from the window's option file (never written in batch mode):\n"
+    "\"option.xml\" in the working directory when there is one, else\n"
+    "~/.config/zorv/option.xml. Plug-ins come from the \"plugins\" folder beside\n"
+    "the program, the installed one and ~/.local/share/zorv/plugins, never from the\n"
+    "working directory. Pages are fetched through the proxy named by http_proxy, if any.");
 
 } // namespace
 
@@ -219,7 +220,7 @@ int BatchRunner::run()
     Entry::registerMetaTypes();
     // Read, never written: the option file belongs to the window, which
     // saves it when it closes, and a script must not change it behind its back.
-    option = Option::loadFromFile();
+    option = Option::loadFromFile(Option::filePath());
     renamer = new Renamer(option);
     QSharedPointer<Journal> journal;
     if (dryRun) {

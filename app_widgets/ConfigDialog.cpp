@@ -4,6 +4,7 @@
 #include "renamer/NameComposition.h"
 #include "ui_ConfigDialog.h"
 
+#include <QFont>
 #include <QListWidgetItem>
 
 namespace zorv {
@@ -27,6 +28,10 @@ ConfigDialog::ConfigDialog(QWidget *parent)
     , ui(new Ui::ConfigDialog)
 {
     ui->setupUi(this);
+    // The preview stands out a little from the desktop's font, whatever its size.
+    QFont previewFont = ui->previewLabel->font();
+    previewFont.setPointSizeF(previewFont.pointSizeF() * 11 / 9);
+    ui->previewLabel->setFont(previewFont);
 
     connect(ui->ageCheckBox, SIGNAL(clicked(bool)), this, SLOT(updatePreview()));
     connect(ui->dateCheckBox, SIGNAL(clicked(bool)), this, SLOT(updatePreview()));
@@ -45,7 +50,8 @@ ConfigDialog::ConfigDialog(QWidget *parent)
     connect(ui->buttonBox, SIGNAL(accepted()), this, SLOT(onAccepted()));
 
     setWindowTitle(QStringLiteral("ZORV:設定ダイアログ"));
-    setFixedSize(size());
+    // The drawn size, or more where the desktop's font needs it.
+    setFixedSize(size().expandedTo(minimumSizeHint()));
 }
 
 ConfigDialog::~ConfigDialog()
@@ -157,6 +163,9 @@ void ConfigDialog::updatePreview()
     ui->previewLabel->setToolTip(QStringLiteral("長い題名の例:\n") +
                                  composeFileName(renameOption, elementName(Id), work,
                                                  QStringLiteral("zip"), 0, DefaultNameMaxBytes));
+    // A longer preview widens the dialog rather than being cut off.
+    if (!minimumSizeHint().isEmpty())
+        setFixedSize(size().expandedTo(minimumSizeHint()));
 }
 
 RenameOption ConfigDialog::formOption() const

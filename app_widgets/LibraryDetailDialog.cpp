@@ -13,7 +13,8 @@ LibraryDetailDialog::LibraryDetailDialog(QWidget *parent)
     ui->setupUi(this);
     connect(ui->buttonBox, SIGNAL(clicked(QAbstractButton *)), this, SLOT(close()));
     setWindowTitle(QStringLiteral("ZORV:ライブラリ詳細ダイアログ"));
-    setFixedSize(size());
+    // The drawn size, or more where the desktop's font needs it.
+    setFixedSize(size().expandedTo(minimumSizeHint()));
 }
 
 LibraryDetailDialog::~LibraryDetailDialog()

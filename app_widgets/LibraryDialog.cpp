@@ -25,7 +25,8 @@ LibraryDialog::LibraryDialog(QWidget *parent)
     connect(ui->detailPushButton, SIGNAL(clicked()), this, SLOT(onDetailBottonClicked()));
 
     setWindowTitle(QStringLiteral("ZORV:ライブラリダイアログ"));
-    setFixedSize(size());
+    // The drawn size, or more where the desktop's font needs it.
+    setFixedSize(size().expandedTo(minimumSizeHint()));
 }
 
 LibraryDialog::~LibraryDialog()

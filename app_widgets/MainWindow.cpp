@@ -17,9 +17,11 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -81,6 +83,14 @@ bool MainWindow::initialize()
     Entry::registerMetaTypes();
 
     mainMenuBar = new QMenuBar(this);
+    QMenu *fileMenu = mainMenuBar->addMenu(QStringLiteral("ファイル(&F)"));
+    QAction *openAction = fileMenu->addAction(QStringLiteral("開く(&O)\u2026"));
+    openAction->setShortcut(QKeySequence(Qt::CTRL + Qt::Key_O));
+    connect(openAction, SIGNAL(triggered()), this, SLOT(onTriggered_menu_file_open()));
+    fileMenu->addSeparator();
+    QAction *quitAction = fileMenu->addAction(QStringLiteral("終了(&Q)"));
+    quitAction->setShortcut(QKeySequence(Qt::CTRL + Qt::Key_Q));
+    connect(quitAction, SIGNAL(triggered()), this, SLOT(close()));
     QMenu *toolMenu = mainMenuBar->addMenu(QStringLiteral("ツール(&T)"));
     QAction *configAction = toolMenu->addAction(QStringLiteral("設定(&C)"));
     connect(configAction, SIGNAL(triggered()), this, SLOT(onTriggered_menu_tool_config()));
@@ -120,8 +130,13 @@ bool MainWindow::initialize()
     table->setHorizontalHeaderLabels({QStringLiteral("ID"), QStringLiteral("ホスト"),
                                       QStringLiteral("状態"), QStringLiteral("変更前"),
                                       QStringLiteral("変更後"), QStringLiteral("コメント")});
-    table->setColumnWidth(HostColumn, 150);
     table->setColumnWidth(CommentColumn, 140);
+    // The short columns are as wide as their texts; the new name is what the
+    // user came for, so it takes the spare width.
+    QHeaderView *header = table->horizontalHeader();
+    for (const int column : {IdColumn, HostColumn, StateColumn})
+        header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(NewNameColumn, QHeaderView::Stretch);
 
     // Centred on the primary screen's available area; the area's own origin
     // is deliberately not added.
@@ -135,7 +150,9 @@ bool MainWindow::initialize()
 
     setWindowTitle(QStringLiteral("zorv"));
 
-    option = Option::loadFromFile();
+    // Decided once: the file read is the file written back.
+    optionPath = Option::filePath();
+    option = Option::loadFromFile(optionPath);
 
     renamer = new Renamer(option);
     journal.reset(new Journal);
@@ -152,14 +169,7 @@ bool MainWindow::initialize()
 
     // Files named on the command line are queued while the renamer still
     // lives on this thread, so their rows exist before the window is shown.
-    QList<QFileInfo> files;
-    const QStringList arguments = QCoreApplication::arguments();
-    for (int i = 1; i < arguments.size(); ++i) {
-        const QFileInfo file(arguments.at(i));
-        if (file.exists())
-            files.append(file);
-    }
-    renamer->add(files);
+    addFiles(QCoreApplication::arguments().mid(1));
 
     renamer->moveToThread(workerThread);
     workerThread->start();
@@ -177,7 +187,7 @@ void MainWindow::finalize()
     disconnect(renamer, nullptr, this, nullptr);
     Renamer::stop(renamer, workerThread);
 
-    Option::saveToFile(option);
+    Option::saveToFile(option, optionPath);
 }
 
 void MainWindow::setCloseWhenIdle(const QString &snapshot)
@@ -188,10 +198,8 @@ void MainWindow::setCloseWhenIdle(const QString &snapshot)
     // allFinished arrives after the finished signals before it, so every row
     // is up to date when the window closes.
     connect(renamer, SIGNAL(allFinished()), this, SLOT(closeIfIdle()));
-    int total = 0;
-    renamer->counts(&total);
-    if (total == 0)
-        QTimer::singleShot(0, this, SLOT(closeIfIdle()));
+    // The queue may have run empty before the connection: look once now.
+    QTimer::singleShot(0, this, SLOT(closeIfIdle()));
 }
 
 void MainWindow::onCreated(QList<EntryPtr> entries)
@@ -260,11 +268,9 @@ void MainWindow::onAllFinished() {}
 
 void MainWindow::onDropped(const QMimeData *mimeData)
 {
-    // After finalize() there is no worker left to hand files to.
-    if (!renamer || !mimeData || !mimeData->hasUrls())
+    if (!mimeData || !mimeData->hasUrls())
         return;
-    // Folders are not expanded: a folder goes to the plug-ins under its own name.
-    QList<QFileInfo> files;
+    QStringList paths;
     const QList<QUrl> urls = mimeData->urls();
     for (const QUrl &url : urls) {
         if (!url.isLocalFile())
@@ -283,7 +289,38 @@ void MainWindow::onDropped(const QMimeData *mimeData)
                 10000);
             continue;
         }
-        const QFileInfo file(url.toLocalFile());
+        paths.append(url.toLocalFile());
+    }
+    addFiles(paths);
+}
+
+void MainWindow::onReceived(const QStringList &paths)
+{
+    addFiles(paths);
+    // A second start asked for this window: bring it to the user.
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+}
+
+void MainWindow::onTriggered_menu_file_open()
+{
+    QFileDialog dialog(this, QStringLiteral("ZORV:開く"));
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    if (dialog.exec() == QDialog::Accepted)
+        addFiles(dialog.selectedFiles());
+}
+
+void MainWindow::addFiles(const QStringList &paths)
+{
+    // After finalize() there is no worker left to hand files to.
+    if (!renamer)
+        return;
+    // Folders are not expanded: a folder goes to the plug-ins under its own name.
+    QList<QFileInfo> files;
+    for (const QString &path : paths) {
+        const QFileInfo file(path);
         if (file.exists())
             files.append(file);
     }

@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QSharedPointer>
 #include <QString>
+#include <QStringList>
 
 class QLabel;
 class QMenuBar;
@@ -45,12 +46,18 @@ public:
     // user closing it. Call after initialize().
     void setCloseWhenIdle(const QString &snapshotFile = QString());
 
+public slots:
+    // Files a later start of the program handed over: added as if dropped,
+    // and the window comes to the front.
+    void onReceived(const QStringList &paths);
+
 private slots:
     void onCreated(QList<EntryPtr> entries);
     void onStarted(EntryPtr entry, RequestPtr request);
     void onFinished(EntryPtr entry, RequestPtr request);
     void onAllFinished();
     void onDropped(const QMimeData *mimeData);
+    void onTriggered_menu_file_open();
     void onTriggered_menu_tool_config();
     void onTriggered_menu_tool_undo();
     void onTriggered_menu_help_about();
@@ -59,6 +66,7 @@ private slots:
     void closeIfIdle();
 
 private:
+    void addFiles(const QStringList &paths);
     QString summaryText() const;
     void setCellText(int row, int column, const QString &text);
 
@@ -77,6 +85,7 @@ private:
     // by their new path, for the undo.
     QSharedPointer<Journal> journal;
     QHash<QString, int> renamedRows;
+    QString optionPath;
     QString snapshotFile;
 };
 

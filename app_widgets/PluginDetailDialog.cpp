@@ -12,7 +12,8 @@ PluginDetailDialog::PluginDetailDialog(QWidget *parent)
 {
     ui->setupUi(this);
     setWindowTitle(QStringLiteral("ZORV:プラグイン詳細ダイアログ"));
-    setFixedSize(size());
+    // The drawn size, or more where the desktop's font needs it.
+    setFixedSize(size().expandedTo(minimumSizeHint()));
 }
 
 PluginDetailDialog::~PluginDetailDialog()

@@ -43,7 +43,8 @@ PluginDialog::PluginDialog(QWidget *parent)
     connect(ui->detailPushButton, SIGNAL(clicked()), this, SLOT(onDetailBottonClicked()));
 
     setWindowTitle(QStringLiteral("ZORV:プラグインダイアログ"));
-    setFixedSize(size());
+    // The drawn size, or more where the desktop's font needs it.
+    setFixedSize(size().expandedTo(minimumSizeHint()));
 }
 
 PluginDialog::~PluginDialog()

@@ -1,7 +1,7 @@
 #include "BatchRunner.h"
-#include "FormFont.h"
 #include "MainWindow.h"
 #include "PluginFolder.h"
+#include "SingleInstance.h"
 #include "plugin/PluginManager.h"
 #include "utility/FileRename.h"
 
@@ -10,34 +10,26 @@
 #include <QDebug>
 #include <QDir>
 #include <QIcon>
-#include <QSharedMemory>
+
+#include <cstdio>
 
 using zorv::BatchRunner;
 using zorv::FileRename;
-using zorv::FormFont;
 using zorv::MainWindow;
 using zorv::PluginFolder;
 using zorv::PluginManager;
+using zorv::SingleInstance;
 
 namespace {
 
-const QString instanceKey = QStringLiteral("Keltam.zorv.application");
 // The installed theme icon when there is one (the desktop may restyle it),
 // else the copy built into the program, e.g. when run from the build tree.
 const QString iconName = QStringLiteral("zorv");
 const QString iconPath = QStringLiteral(":/icons/256x256/zorv.png");
 
-// A killed instance leaves its segment behind on systems where shared memory
-// outlives the process (System V), and a later start would take it for a
-// running instance and quit silently. Attaching and detaching a throw-away
-// handle removes a segment that nobody else holds; a segment of a live
-// instance stays, because that instance is still attached.
-void releaseStaleSegment()
+void writeError(const QString &message)
 {
-    QSharedMemory probe;
-    probe.setKey(instanceKey);
-    if (probe.attach(QSharedMemory::ReadOnly))
-        probe.detach();
+    std::fprintf(stderr, "zorv: %s\n", qPrintable(message));
 }
 
 // Automation hook, read from the environment so that the command line stays
@@ -78,9 +70,17 @@ void shutDown(MainWindow *window)
     delete window;
 }
 
-// Runs the main window until its event loop ends. The window is shut down and
-// deleted while the application object still exists, also after an exception.
-int runWindow(int &argc, char **argv)
+// The window and the batch mode load from the same folders.
+QStringList pluginFolders(const char *argv0)
+{
+    return PluginFolder::folders(PluginFolder::executableDirectory(argv0));
+}
+
+// Runs the main window until its event loop ends. A window of this user that
+// already runs on this display takes the command line's files instead. The
+// window is shut down and deleted while the application object still exists,
+// also after an exception.
+int runWindow(int &argc, char **argv, PluginManager &pluginManager)
 {
     int exitCode = -1;
     try {
@@ -91,12 +91,31 @@ int runWindow(int &argc, char **argv)
                                       "%1 {file name not valid in the system's encoding, "
                                       "skipped: %2}")
                                       .arg(QLatin1String(Q_FUNC_INFO), name);
+        SingleInstance instance;
+        switch (instance.claim(QCoreApplication::arguments().mid(1))) {
+        case SingleInstance::HandedOver:
+            return 0;
+        case SingleInstance::Failed:
+            writeError(instance.errorString());
+            return 1;
+        case SingleInstance::Owner:
+            if (!instance.errorString().isEmpty())
+                writeError(instance.errorString());
+            break;
+        }
+        if (!pluginManager.load(pluginFolders(argv[0])))
+            return -1;
+
         MainWindow *window = nullptr;
         try {
             QApplication::setWindowIcon(QIcon::fromTheme(iconName, QIcon(iconPath)));
-            FormFont::install();
             window = new MainWindow;
             if (window->initialize()) {
+                QObject::connect(&instance, SIGNAL(received(QStringList)), window,
+                                 SLOT(onReceived(QStringList)));
+                // Without a lock (already said why) there is no place to listen.
+                if (instance.errorString().isEmpty() && !instance.listen())
+                    writeError(instance.errorString());
                 window->show();
                 applyAutomationHooks(window);
             }
@@ -109,12 +128,6 @@ int runWindow(int &argc, char **argv)
         exitCode = -1;
     }
     return exitCode;
-}
-
-// The window and the batch mode load from the same folders.
-QStringList pluginFolders(const char *argv0)
-{
-    return PluginFolder::folders(PluginFolder::executableDirectory(argv0));
 }
 
 // "zorv --batch FILE...", "--help" and "--version": no window and no
@@ -142,24 +155,17 @@ int runBatch(int &argc, char **argv)
 
 int main(int argc, char *argv[])
 {
-    // Before anything asks for the user's folders: ~/.local/share/zorv.
+    // Before anything asks for the user's folders: ~/.config/zorv,
+    // ~/.local/share/zorv.
     QCoreApplication::setApplicationName(QStringLiteral("zorv"));
     if (BatchRunner::isRequested(argc, argv))
         return runBatch(argc, argv);
 
-    QSharedMemory instanceGuard;
-    instanceGuard.setKey(instanceKey);
-    releaseStaleSegment();
-    if (instanceGuard.attach(QSharedMemory::ReadWrite))
-        return 0;
-    if (!instanceGuard.create(1, QSharedMemory::ReadWrite)) {
-        qDebug().noquote() << instanceGuard.errorString();
-        return 0;
-    }
-
+    // Sharp text and pictures on high-density screens; must precede the
+    // application object.
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+    // Outlives the application object: the plug-ins stay loaded to the end.
     PluginManager pluginManager;
-    if (!pluginManager.load(pluginFolders(argv[0])))
-        return -1;
-
-    return runWindow(argc, argv);
+    return runWindow(argc, argv, pluginManager);
 }

@@ -6,6 +6,5 @@
 class ParserForTouch : public ParserInterface
 {
 public:
-    bool parse(const QDomDocument &document, zorv::WorkInfo &work,
-               QString &error) const override;
+    bool parse(const QDomDocument &document, zorv::WorkInfo &work, QString &error) const override;
 };

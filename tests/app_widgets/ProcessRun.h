@@ -5,12 +5,9 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QProcessEnvironment>
-#include <QString>
-#include <QStringList>
+#include <QTemporaryDir>
 
-// The real program as a process: its working folders, its start and what it
-// left on its streams.
+// The real program as a process: its start and what it left on its streams.
 namespace ProcessRun {
 
 // Generous: both CI runs share two cores, one of them with sanitizers.
@@ -44,6 +41,14 @@ inline QString closingLine()
     return QStringLiteral("{idle, closing the window.}");
 }
 
+// The runtime folder of every program this test process starts: a window of
+// another test run on the machine never takes this run's files.
+inline QString runtimeFolder()
+{
+    static QTemporaryDir folder;
+    return folder.path();
+}
+
 inline bool touch(const QString &path)
 {
     QFile file(path);
@@ -59,6 +64,7 @@ inline bool addStorePlugin(const QString &folder)
                        dir.filePath(QStringLiteral("plugins/") + TestPaths::storePluginFile()));
 }
 
+// The user's configuration folder is the working directory's ".config".
 // proxy: the http_proxy the program sees; none when empty.
 inline void start(QProcess &process, const QString &workingDirectory, const QStringList &arguments,
                   Mode mode, const QString &proxy = QString(),
@@ -74,15 +80,15 @@ inline void start(QProcess &process, const QString &workingDirectory, const QStr
         environment.insert(QStringLiteral("ZORV_QUIT_WHEN_IDLE"), QStringLiteral("1"));
     if (!proxy.isEmpty())
         environment.insert(QStringLiteral("http_proxy"), proxy);
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeFolder());
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                       QDir(workingDirectory).filePath(QStringLiteral(".config")));
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(workingDirectory);
-    process.setProgram(executable);
-    process.setArguments(arguments);
-    process.start();
+    process.start(executable, arguments);
 }
 
-// Waits for the end (a process that outlives the limit is killed) and reads
-// its streams.
+// Waits for the end (killing a process that outlives the limit).
 inline Result finish(QProcess &process)
 {
     Result result;

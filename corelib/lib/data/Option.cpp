@@ -3,10 +3,12 @@
 #include "utility/XmlUtility.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutexLocker>
 #include <QSaveFile>
+#include <QStandardPaths>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
@@ -38,6 +40,15 @@ void Option::storeRenameOption(const RenameOption &option)
 QString Option::fileName()
 {
     return optionFileName;
+}
+
+QString Option::filePath()
+{
+    const QFileInfo local(optionFileName);
+    if (local.exists())
+        return local.absoluteFilePath();
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation))
+        .filePath(optionFileName);
 }
 
 QSharedPointer<Option> Option::createDefault()
@@ -80,10 +91,10 @@ void Option::write(QXmlStreamWriter &writer, const QSharedPointer<Option> &optio
     writer.writeEndElement();
 }
 
-QSharedPointer<Option> Option::loadFromFile()
+QSharedPointer<Option> Option::loadFromFile(const QString &path)
 {
     QSharedPointer<Option> option;
-    QFile file(QFileInfo(optionFileName).absoluteFilePath());
+    QFile file(QFileInfo(path).absoluteFilePath());
     bool whole = true;
     QString problem;
     if (file.exists() && file.size() > 0) {
@@ -116,7 +127,7 @@ QSharedPointer<Option> Option::loadFromFile()
     return option;
 }
 
-void Option::saveToFile(const QSharedPointer<Option> &option)
+void Option::saveToFile(const QSharedPointer<Option> &option, const QString &path)
 {
     QByteArray document;
     {
@@ -131,16 +142,18 @@ void Option::saveToFile(const QSharedPointer<Option> &option)
     }
     // A file that could not be read whole still holds the user's settings
     // (a typo drops everything after it): the running options go beside it.
-    QString path = QFileInfo(optionFileName).absoluteFilePath();
-    if (!option->fileReadWhole) {
-        path += QStringLiteral(".new");
-        qDebug().noquote() << QStringLiteral("%1 {option file kept, options saved to %2}")
-                                  .arg(QLatin1String(Q_FUNC_INFO), path);
-    }
+    if (!option->fileReadWhole)
+        qDebug().noquote() << QStringLiteral("%1 {option file kept, options saved to %2.new}")
+                                  .arg(QLatin1String(Q_FUNC_INFO),
+                                       QFileInfo(path).absoluteFilePath());
     // Written beside the old file and renamed over it only when every byte
     // is on disk, so a failed save (a full disk, say) leaves the user's
     // previous settings intact. Unbuffered, so a short write shows at once.
-    QSaveFile file(path);
+    const QFileInfo target(path);
+    if (!QDir().mkpath(target.absolutePath()))
+        return;
+    QSaveFile file(target.absoluteFilePath() +
+                   (option->fileReadWhole ? QString() : QStringLiteral(".new")));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return;
     if (file.write(document) != document.size() || !file.flush()) {

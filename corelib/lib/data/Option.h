@@ -28,14 +28,19 @@ public:
     void storeRenameOption(const RenameOption &option);
 
     static QString fileName();
+    // The option file of the window and the batch mode: "option.xml" in the
+    // working directory when one is there (where older versions kept it),
+    // else the one in the user's configuration folder (~/.config/zorv).
+    static QString filePath();
     static QSharedPointer<Option> createDefault();
     static QSharedPointer<Option> read(QXmlStreamReader &reader);
     static void write(QXmlStreamWriter &writer, const QSharedPointer<Option> &option);
     // Defaults when the file is missing or unreadable. A file that exists
     // but could not be read whole is marked so that saveToFile never
     // overwrites it: it writes "option.xml.new" beside it instead.
-    static QSharedPointer<Option> loadFromFile();
-    static void saveToFile(const QSharedPointer<Option> &option);
+    static QSharedPointer<Option> loadFromFile(const QString &path = fileName());
+    // Creates the file's folder when it is missing.
+    static void saveToFile(const QSharedPointer<Option> &option, const QString &path = fileName());
 
 private:
     QSharedPointer<RenameOption> renameOption_;
