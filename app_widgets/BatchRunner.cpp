@@ -153,7 +153,7 @@ bool BatchRunner::parse(const QStringList &arguments)
     // The results go to the output stream; the renamer's and the plug-in
     // manager's diagnostics would drown them on a terminal.
     if (!parser.isSet(verboseOption))
-        QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+        QLoggingCategory::setFilterRules(QStringLiteral("zorv.debug=false\ndefault.debug=false"));
     fileArguments = parser.positionalArguments();
     dryRun = parser.isSet(dryRunOption);
     json = parser.isSet(jsonOption);

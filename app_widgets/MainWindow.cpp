@@ -1,4 +1,5 @@
 #include "MainWindow.h"
+#include "utility/LogCategory.h"
 
 #include "AboutDialog.h"
 #include "ConfigDialog.h"
@@ -233,7 +234,8 @@ void MainWindow::onStarted(EntryPtr entry, RequestPtr)
     progressBar->setVisible(true);
     if (table->item(entry->number(), StateColumn)) {
         const QString label = Entry::statusLabel(entry->status());
-        qDebug().noquote() << QStringLiteral("%1 {%2}").arg(QLatin1String(Q_FUNC_INFO), label);
+        qCDebug(lcZorv).noquote() << QStringLiteral("%1 {%2}").arg(QLatin1String(Q_FUNC_INFO),
+                                                                   label);
         setCellText(entry->number(), StateColumn, label);
     }
     setCellText(entry->number(), CommentColumn, entry->message());
@@ -280,9 +282,9 @@ void MainWindow::onDropped(const QMimeData *mimeData)
         const QByteArray bytes =
             QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
         if (!FileRename::survivesDecoding(bytes)) {
-            qDebug().noquote() << QStringLiteral("%1 {file name not valid in the system's "
-                                                 "encoding, skipped: %2}")
-                                      .arg(QLatin1String(Q_FUNC_INFO), url.toLocalFile());
+            qCDebug(lcZorv).noquote() << QStringLiteral("%1 {file name not valid in the system's "
+                                                        "encoding, skipped: %2}")
+                                             .arg(QLatin1String(Q_FUNC_INFO), url.toLocalFile());
             statusBar()->showMessage(
                 QStringLiteral("ファイル名の文字コードが不正なので飛ばしました: %1")
                     .arg(url.toLocalFile()),
@@ -401,11 +403,12 @@ void MainWindow::closeIfIdle()
         return;
     if (!snapshotFile.isEmpty()) {
         const bool saved = grab().save(snapshotFile);
-        qDebug().noquote() << QStringLiteral("%1 {snapshot: %2 %3}")
-                                  .arg(QLatin1String(Q_FUNC_INFO), snapshotFile,
-                                       saved ? QStringLiteral("saved") : QStringLiteral("failed"));
+        qCDebug(lcZorv).noquote() << QStringLiteral("%1 {snapshot: %2 %3}")
+                                         .arg(QLatin1String(Q_FUNC_INFO), snapshotFile,
+                                              saved ? QStringLiteral("saved")
+                                                    : QStringLiteral("failed"));
     }
-    qDebug().noquote()
+    qCDebug(lcZorv).noquote()
         << QStringLiteral("%1 {idle, closing the window.}").arg(QLatin1String(Q_FUNC_INFO));
     close();
 }

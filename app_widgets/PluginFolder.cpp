@@ -1,4 +1,5 @@
 #include "PluginFolder.h"
+#include "utility/LogCategory.h"
 
 #include <QDebug>
 #include <QFileInfo>
@@ -26,9 +27,9 @@ QStringList PluginFolder::folders(const QString &executableDirectory)
         folders.append(user);
     folders.removeDuplicates();
     for (const QString &folder : qAsConst(folders))
-        qDebug().noquote() << QStringLiteral("%1 {plugin folder: %2}")
-                                  .arg(QLatin1String(Q_FUNC_INFO),
-                                       QDir::toNativeSeparators(folder));
+        qCDebug(lcZorv).noquote() << QStringLiteral("%1 {plugin folder: %2}")
+                                         .arg(QLatin1String(Q_FUNC_INFO),
+                                              QDir::toNativeSeparators(folder));
     return folders;
 }
 

@@ -4,6 +4,7 @@
 #include "SingleInstance.h"
 #include "plugin/PluginManager.h"
 #include "utility/FileRename.h"
+#include "utility/LogCategory.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -15,6 +16,7 @@
 
 using zorv::BatchRunner;
 using zorv::FileRename;
+using zorv::lcZorv;
 using zorv::MainWindow;
 using zorv::PluginFolder;
 using zorv::PluginManager;
@@ -87,10 +89,10 @@ int runWindow(int &argc, char **argv, PluginManager &pluginManager)
         QApplication application(argc, argv);
         const QStringList undecodable = takeUndecodableArguments(argc, argv);
         for (const QString &name : undecodable)
-            qDebug().noquote() << QStringLiteral(
-                                      "%1 {file name not valid in the system's encoding, "
-                                      "skipped: %2}")
-                                      .arg(QLatin1String(Q_FUNC_INFO), name);
+            qCDebug(lcZorv).noquote()
+                << QStringLiteral("%1 {file name not valid in the system's encoding, "
+                                  "skipped: %2}")
+                       .arg(QLatin1String(Q_FUNC_INFO), name);
         SingleInstance instance;
         switch (instance.claim(QCoreApplication::arguments().mid(1))) {
         case SingleInstance::HandedOver:

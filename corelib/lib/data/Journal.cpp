@@ -1,4 +1,5 @@
 #include "data/Journal.h"
+#include "utility/LogCategory.h"
 
 #include "utility/FileRename.h"
 
@@ -133,8 +134,9 @@ void Journal::append(const QJsonObject &record, bool sync)
         QFile::remove(old);
         QString error;
         if (FileRename::renameNoReplace(path_, old, &error) != FileRename::Renamed)
-            qWarning().noquote() << QStringLiteral("zorv: the journal %1 could not be rotated: %2")
-                                        .arg(path_, error);
+            qCWarning(lcZorv).noquote()
+                << QStringLiteral("zorv: the journal %1 could not be rotated: %2")
+                       .arg(path_, error);
     }
     QFile file(path_);
     // One write per line in append mode: lines of a window and a batch run
@@ -158,7 +160,7 @@ void Journal::fail(const QString &reason)
     if (failureReported)
         return;
     failureReported = true;
-    qWarning().noquote()
+    qCWarning(lcZorv).noquote()
         << QStringLiteral("zorv: the journal %1 cannot be written (%2); renames go on unrecorded "
                           "and cannot be undone")
                .arg(path_, reason);

@@ -1,4 +1,5 @@
 #include "data/Option.h"
+#include "utility/LogCategory.h"
 
 #include "utility/XmlUtility.h"
 
@@ -75,7 +76,7 @@ QSharedPointer<Option> Option::read(QXmlStreamReader &reader)
             option->renameOption_ = RenameOption::createDefault();
         return option;
     } catch (const QString &error) {
-        qDebug().noquote()
+        qCDebug(lcZorv).noquote()
             << QStringLiteral("%1 {error:%2}").arg(QLatin1String(Q_FUNC_INFO), error);
         return QSharedPointer<Option>();
     }
@@ -119,10 +120,10 @@ QSharedPointer<Option> Option::loadFromFile(const QString &path)
         option = createDefault();
     if (!whole) {
         option->fileReadWhole = false;
-        qDebug().noquote() << QStringLiteral(
-                                  "%1 {error:%2 could not be read whole (%3); it is kept "
-                                  "as it is and never overwritten}")
-                                  .arg(QLatin1String(Q_FUNC_INFO), file.fileName(), problem);
+        qCDebug(lcZorv).noquote() << QStringLiteral(
+                                         "%1 {error:%2 could not be read whole (%3); it is kept "
+                                         "as it is and never overwritten}")
+                                         .arg(QLatin1String(Q_FUNC_INFO), file.fileName(), problem);
     }
     return option;
 }
@@ -143,9 +144,10 @@ void Option::saveToFile(const QSharedPointer<Option> &option, const QString &pat
     // A file that could not be read whole still holds the user's settings
     // (a typo drops everything after it): the running options go beside it.
     if (!option->fileReadWhole)
-        qDebug().noquote() << QStringLiteral("%1 {option file kept, options saved to %2.new}")
-                                  .arg(QLatin1String(Q_FUNC_INFO),
-                                       QFileInfo(path).absoluteFilePath());
+        qCDebug(lcZorv).noquote() << QStringLiteral(
+                                         "%1 {option file kept, options saved to %2.new}")
+                                         .arg(QLatin1String(Q_FUNC_INFO),
+                                              QFileInfo(path).absoluteFilePath());
     // Written beside the old file and renamed over it only when every byte
     // is on disk, so a failed save (a full disk, say) leaves the user's
     // previous settings intact. Unbuffered, so a short write shows at once.

@@ -1,4 +1,5 @@
 #include "data/RenameOption.h"
+#include "utility/LogCategory.h"
 
 #include "utility/XmlUtility.h"
 
@@ -115,7 +116,7 @@ QSharedPointer<RenameOption> RenameOption::read(QXmlStreamReader &reader)
         }
         return option;
     } catch (const QString &error) {
-        qDebug().noquote()
+        qCDebug(lcZorv).noquote()
             << QStringLiteral("%1 {error:%2}").arg(QLatin1String(Q_FUNC_INFO), error);
         return QSharedPointer<RenameOption>();
     }

@@ -1,4 +1,5 @@
 #include "plugin/PluginManager.h"
+#include "utility/LogCategory.h"
 
 #include <QDebug>
 #include <QDir>
@@ -70,17 +71,17 @@ bool PluginManager::loadFrom(const QStringList &directories, const char *signatu
                     throw QStringLiteral("plugin cast failed. #%1").arg(name);
                 loadedPlugins.append(plugin);
                 loadedNames.append(name);
-                qDebug().noquote() << QStringLiteral("%1 {plugin loaded. #%2}")
-                                          .arg(QLatin1String(signature), name);
+                qCDebug(lcZorv).noquote() << QStringLiteral("%1 {plugin loaded. #%2}")
+                                                 .arg(QLatin1String(signature), name);
             } catch (const QString &error) {
-                qDebug().noquote()
+                qCDebug(lcZorv).noquote()
                     << QStringLiteral("%1 {error: %2}").arg(QLatin1String(signature), error);
             }
         }
     }
     if (loadedPlugins.isEmpty()) {
-        qDebug().noquote() << QStringLiteral("%1 {no error, but not exists plugins.}")
-                                  .arg(QLatin1String(signature));
+        qCDebug(lcZorv).noquote() << QStringLiteral("%1 {no error, but not exists plugins.}")
+                                         .arg(QLatin1String(signature));
         return false;
     }
     loaded = true;

@@ -1,4 +1,5 @@
 #include "renamer/Renamer.h"
+#include "utility/LogCategory.h"
 
 #include "data/Journal.h"
 #include "plugin/PluginManager.h"
@@ -314,7 +315,7 @@ void Renamer::doWork()
         QThread::msleep(pollIntervalMs);
     }
 
-    qDebug() << "renamer thread cleanup.";
+    qCDebug(lcZorv) << "renamer thread cleanup.";
     delete retryTimer;
     retryTimer = nullptr;
     disconnect(downloader, nullptr, this, nullptr);
@@ -344,16 +345,16 @@ void Renamer::startRequest(const EntryPtr &entry)
         deadlineEntry = entry->number();
         const int deadlineMs = shopSilent ? silentShopDeadlineMs : fileDeadlineMs;
         fileDeadline.setRemainingTime(deadlineMs);
-        qDebug().noquote() << QStringLiteral("%1 {deadline: %2 ms}")
-                                  .arg(QLatin1String(Q_FUNC_INFO))
-                                  .arg(deadlineMs);
+        qCDebug(lcZorv).noquote() << QStringLiteral("%1 {deadline: %2 ms}")
+                                         .arg(QLatin1String(Q_FUNC_INFO))
+                                         .arg(deadlineMs);
     }
     downloader->download(request->url(), fileDeadline);
 }
 
 void Renamer::downloadFinished(const QNetworkReply *reply, const QByteArray &bytes)
 {
-    qDebug().noquote() << QStringLiteral("finidhed downlaod. ") + reply->url().toString();
+    qCDebug(lcZorv).noquote() << QStringLiteral("finidhed downlaod. ") + reply->url().toString();
 
     EntryPtr entry;
     {
@@ -480,17 +481,18 @@ int Renamer::renameFile(const EntryPtr &entry, const WorkInfo &work, QString &me
             message += shortenedNote;
         if (n > 0)
             message += duplicateNote;
-        qDebug().noquote() << fileInfo.fileName() + QStringLiteral(" -> ") + candidate;
+        qCDebug(lcZorv).noquote() << fileInfo.fileName() + QStringLiteral(" -> ") + candidate;
         return dryRun ? Entry::Preview : Entry::Done;
     case FileRename::SourceMissing:
         message = sourceMissingMessage;
         return Entry::Error;
     default:
-        qDebug().noquote() << QStringLiteral("%1 {error: %2 -> %3: %4}")
-                                  .arg(QLatin1String(Q_FUNC_INFO), fileInfo.fileName(), candidate,
-                                       result == FileRename::TargetExists
-                                           ? QStringLiteral("every numbered name is taken")
-                                           : error);
+        qCDebug(lcZorv).noquote() << QStringLiteral("%1 {error: %2 -> %3: %4}")
+                                         .arg(QLatin1String(Q_FUNC_INFO), fileInfo.fileName(),
+                                              candidate,
+                                              result == FileRename::TargetExists
+                                                  ? QStringLiteral("every numbered name is taken")
+                                                  : error);
         message = renameFailedMessage;
         return Entry::Error;
     }
@@ -570,7 +572,7 @@ bool Renamer::useRememberedPage(const EntryPtr &entry)
     PageMemory::Page page;
     if (!pages.recall(request->url(), &page))
         return false;
-    qDebug().noquote() << QStringLiteral("remembered page. ") + request->url().toString();
+    qCDebug(lcZorv).noquote() << QStringLiteral("remembered page. ") + request->url().toString();
     entry->setStatus(Entry::Processing);
     entry->setMessage(QString());
     emit started(entry, request);
@@ -592,9 +594,9 @@ bool Renamer::retryLater(const QNetworkReply *reply)
         return false;
     --retriesLeft;
     const qint64 waitMs = retryAfterMs(reply->rawHeader("Retry-After"), retryWaitCapMs);
-    qDebug().noquote() << QStringLiteral("page busy, asked again in %1 ms. %2")
-                              .arg(waitMs)
-                              .arg(reply->url().toString());
+    qCDebug(lcZorv).noquote() << QStringLiteral("page busy, asked again in %1 ms. %2")
+                                     .arg(waitMs)
+                                     .arg(reply->url().toString());
     retryTimer->start(int(waitMs));
     return true;
 }

@@ -1,4 +1,5 @@
 #include "utility/XmlUtility.h"
+#include "utility/LogCategory.h"
 
 #include <QDebug>
 #include <QXmlStreamReader>
@@ -134,9 +135,9 @@ bool XmlUtility::nestedTooDeeply(const QString &html)
 QString XmlUtility::htmlToXmlString(const QString &html)
 {
     if (nestedTooDeeply(html)) {
-        qDebug().noquote() << QStringLiteral("%1 {error :nested deeper than %2}")
-                                  .arg(QLatin1String(Q_FUNC_INFO))
-                                  .arg(MaxNestingDepth);
+        qCDebug(lcZorv).noquote() << QStringLiteral("%1 {error :nested deeper than %2}")
+                                         .arg(QLatin1String(Q_FUNC_INFO))
+                                         .arg(MaxNestingDepth);
         return QString();
     }
     QString result;
@@ -169,14 +170,16 @@ QString XmlUtility::htmlToXmlString(const QString &html)
         if (status >= 0) {
             status = tidySaveBuffer(doc, &output);
             if (status > 0)
-                qDebug().noquote() << QStringLiteral("%1 {warning :%2")
-                                          .arg(QLatin1String(Q_FUNC_INFO), bufferText(diagnostics));
+                qCDebug(lcZorv).noquote()
+                    << QStringLiteral("%1 {warning :%2")
+                           .arg(QLatin1String(Q_FUNC_INFO), bufferText(diagnostics));
             if (status >= 0)
                 result = bufferText(output);
         }
         if (status < 0)
-            qDebug().noquote() << QStringLiteral("%1 {error :%2")
-                                      .arg(QLatin1String(Q_FUNC_INFO), QString::number(status));
+            qCDebug(lcZorv).noquote()
+                << QStringLiteral("%1 {error :%2")
+                       .arg(QLatin1String(Q_FUNC_INFO), QString::number(status));
     }
 
     if (output.bp)
@@ -200,9 +203,9 @@ QDomDocument XmlUtility::htmlToXml(const QString &html)
     QString xml = htmlToXmlString(html);
     xml.replace(QLatin1String("&nbsp;"), QLatin1String("&#160;"));
     if (!document.setContent(xml, false, &message, &line, &column)) {
-        qDebug().noquote() << QStringLiteral("%1 {error #%2(%3:%4)")
-                                  .arg(QLatin1String(Q_FUNC_INFO), message, QString::number(line),
-                                       QString::number(column));
+        qCDebug(lcZorv).noquote() << QStringLiteral("%1 {error #%2(%3:%4)")
+                                         .arg(QLatin1String(Q_FUNC_INFO), message,
+                                              QString::number(line), QString::number(column));
         // Qt keeps the part it read before the error. A page cut off there
         // must not be read as a page: it could pass for an error page or
         // yield fields of a page that was never loaded whole.

@@ -1,0 +1,7 @@
+#include "utility/LogCategory.h"
+
+namespace zorv {
+
+Q_LOGGING_CATEGORY(lcZorv, "zorv")
+
+} // namespace zorv
