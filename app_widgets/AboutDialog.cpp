@@ -27,6 +27,7 @@ AboutDialog::AboutDialog(QWidget *parent)
     cursor.insertText(QStringLiteral("Zorvane " ZORV_VERSION));
     // A translation names itself on the last line, which is empty in the
     // form; the Japanese the program is written in needs no such line.
+    //: The about box's last line, naming this translation and who made it.
     const char *const creditKey = QT_TR_NOOP("TRANSLATION_CREDIT");
     const QString credit = tr(creditKey);
     if (credit != QLatin1String(creditKey)) {

@@ -108,6 +108,7 @@
     <name>zorv::AboutDialog</name>
     <message>
         <source>TRANSLATION_CREDIT</source>
+        <extracomment>The about box&apos;s last line, naming this translation and who made it.</extracomment>
         <translation>English translation: Zorvane developers</translation>
     </message>
     <message>
