@@ -25,6 +25,15 @@ AboutDialog::AboutDialog(QWidget *parent)
     QTextCursor cursor(ui->zorvTextBrowser->document()->firstBlock());
     cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
     cursor.insertText(QStringLiteral("Zorvane " ZORV_VERSION));
+    // A translation names itself on the last line, which is empty in the
+    // form; the Japanese the program is written in needs no such line.
+    //: The about box's last line, naming this translation and who made it.
+    const char *const creditKey = QT_TR_NOOP("TRANSLATION_CREDIT");
+    const QString credit = tr(creditKey);
+    if (credit != QLatin1String(creditKey)) {
+        QTextCursor end(ui->zorvTextBrowser->document()->lastBlock());
+        end.insertText(credit);
+    }
 
     // The box shows the whole text at the desktop's font: at least the
     // document's own size, and the drawn size when that is larger.
@@ -35,7 +44,7 @@ AboutDialog::AboutDialog(QWidget *parent)
     ui->zorvTextBrowser->setMinimumSize(qCeil(text->size().width()) + frame,
                                         qCeil(text->size().height()) + frame);
 
-    setWindowTitle(QStringLiteral("ZORVについて"));
+    setWindowTitle(tr("ZORVについて"));
     setFixedSize(size().expandedTo(minimumSizeHint()));
 }
 

@@ -408,12 +408,13 @@ void BatchRunner::writeResult(const QString &state, const QString &id, const QSt
                      .toJson(QJsonDocument::Compact));
         return;
     }
-    static const QHash<QString, QString> labels{
+    // Made anew each time: the labels follow the installed translation.
+    const QHash<QString, QString> labels{
         {QStringLiteral("done"), Entry::statusLabel(Entry::Done)},
         {QStringLiteral("unchanged"), Entry::statusLabel(Entry::Done)},
         {QStringLiteral("error"), Entry::statusLabel(Entry::Error)},
         {QStringLiteral("preview"), Entry::statusLabel(Entry::Preview)},
-        {QStringLiteral("skipped"), QStringLiteral("スキップ")}};
+        {QStringLiteral("skipped"), tr("スキップ")}};
     writeOut(QStringList{labels.value(state, state), escaped(oldName), escaped(newName),
                          escaped(message)}
                  .join(QLatin1Char('\t')));

@@ -49,7 +49,7 @@ ConfigDialog::ConfigDialog(QWidget *parent)
     // After the form's own connection to accept(): OK closes first, then stores.
     connect(ui->buttonBox, SIGNAL(accepted()), this, SLOT(onAccepted()));
 
-    setWindowTitle(QStringLiteral("ZORV:設定ダイアログ"));
+    setWindowTitle(tr("ZORV:設定ダイアログ"));
     // The drawn size, or more where the desktop's font needs it.
     setFixedSize(size().expandedTo(minimumSizeHint()));
 }
@@ -160,7 +160,7 @@ void ConfigDialog::updatePreview()
     // how such a name is shortened under the same options, the limit being
     // the common one of a name's bytes.
     work.title = longSampleTitle;
-    ui->previewLabel->setToolTip(QStringLiteral("長い題名の例:\n") +
+    ui->previewLabel->setToolTip(tr("長い題名の例:\n") +
                                  composeFileName(renameOption, elementName(Id), work,
                                                  QStringLiteral("zip"), 0, DefaultNameMaxBytes));
     // A longer preview widens the dialog rather than being cut off.

@@ -7,10 +7,6 @@
 
 namespace zorv {
 
-namespace {
-const QString dropPrompt = QStringLiteral("<ここにドロップしてください>");
-}
-
 DropArea::DropArea(QWidget *parent)
     : QLabel(parent)
 {
@@ -19,20 +15,20 @@ DropArea::DropArea(QWidget *parent)
     setAlignment(Qt::AlignCenter);
     setAcceptDrops(true);
     setAutoFillBackground(true);
-    setText(dropPrompt);
+    setText(prompt());
     setBackgroundRole(QPalette::Dark);
 }
 
 QString DropArea::prompt()
 {
-    return dropPrompt;
+    return tr("<ここにドロップしてください>");
 }
 
 void DropArea::dragEnterEvent(QDragEnterEvent *event)
 {
     // Every drag is accepted, whatever it carries: the receiver of dropped()
     // sorts out what is usable.
-    setText(dropPrompt);
+    setText(prompt());
     setBackgroundRole(QPalette::Highlight);
     event->acceptProposedAction();
     emit changed(event->mimeData());
@@ -45,7 +41,7 @@ void DropArea::dragMoveEvent(QDragMoveEvent *event)
 
 void DropArea::dragLeaveEvent(QDragLeaveEvent *event)
 {
-    setText(dropPrompt);
+    setText(prompt());
     setBackgroundRole(QPalette::Dark);
     event->accept();
 }

@@ -12,7 +12,7 @@ LibraryDetailDialog::LibraryDetailDialog(QWidget *parent)
 {
     ui->setupUi(this);
     connect(ui->buttonBox, SIGNAL(clicked(QAbstractButton *)), this, SLOT(close()));
-    setWindowTitle(QStringLiteral("ZORV:ライブラリ詳細ダイアログ"));
+    setWindowTitle(tr("ZORV:ライブラリ詳細ダイアログ"));
     // The drawn size, or more where the desktop's font needs it.
     setFixedSize(size().expandedTo(minimumSizeHint()));
 }

@@ -24,7 +24,7 @@ LibraryDialog::LibraryDialog(QWidget *parent)
     connect(ui->treeWidget, SIGNAL(clicked(QModelIndex)), this, SLOT(onClicked(QModelIndex)));
     connect(ui->detailPushButton, SIGNAL(clicked()), this, SLOT(onDetailBottonClicked()));
 
-    setWindowTitle(QStringLiteral("ZORV:ライブラリダイアログ"));
+    setWindowTitle(tr("ZORV:ライブラリダイアログ"));
     // The drawn size, or more where the desktop's font needs it.
     setFixedSize(size().expandedTo(minimumSizeHint()));
 }

@@ -84,25 +84,25 @@ bool MainWindow::initialize()
     Entry::registerMetaTypes();
 
     mainMenuBar = new QMenuBar(this);
-    QMenu *fileMenu = mainMenuBar->addMenu(QStringLiteral("ファイル(&F)"));
-    QAction *openAction = fileMenu->addAction(QStringLiteral("開く(&O)\u2026"));
+    QMenu *fileMenu = mainMenuBar->addMenu(tr("ファイル(&F)"));
+    QAction *openAction = fileMenu->addAction(tr("開く(&O)…"));
     openAction->setShortcut(QKeySequence(Qt::CTRL + Qt::Key_O));
     connect(openAction, SIGNAL(triggered()), this, SLOT(onTriggered_menu_file_open()));
     fileMenu->addSeparator();
-    QAction *quitAction = fileMenu->addAction(QStringLiteral("終了(&Q)"));
+    QAction *quitAction = fileMenu->addAction(tr("終了(&Q)"));
     quitAction->setShortcut(QKeySequence(Qt::CTRL + Qt::Key_Q));
     connect(quitAction, SIGNAL(triggered()), this, SLOT(close()));
-    QMenu *toolMenu = mainMenuBar->addMenu(QStringLiteral("ツール(&T)"));
-    QAction *configAction = toolMenu->addAction(QStringLiteral("設定(&C)"));
+    QMenu *toolMenu = mainMenuBar->addMenu(tr("ツール(&T)"));
+    QAction *configAction = toolMenu->addAction(tr("設定(&C)"));
     connect(configAction, SIGNAL(triggered()), this, SLOT(onTriggered_menu_tool_config()));
-    QAction *undoAction = toolMenu->addAction(QStringLiteral("元に戻す(&U)"));
+    QAction *undoAction = toolMenu->addAction(tr("元に戻す(&U)"));
     connect(undoAction, SIGNAL(triggered()), this, SLOT(onTriggered_menu_tool_undo()));
-    QMenu *helpMenu = mainMenuBar->addMenu(QStringLiteral("ヘルプ(&H)"));
-    QAction *aboutAction = helpMenu->addAction(QStringLiteral("アバウト(&A)"));
+    QMenu *helpMenu = mainMenuBar->addMenu(tr("ヘルプ(&H)"));
+    QAction *aboutAction = helpMenu->addAction(tr("アバウト(&A)"));
     connect(aboutAction, SIGNAL(triggered()), this, SLOT(onTriggered_menu_help_about()));
-    QAction *pluginAction = helpMenu->addAction(QStringLiteral("プラグイン(&P)"));
+    QAction *pluginAction = helpMenu->addAction(tr("プラグイン(&P)"));
     connect(pluginAction, SIGNAL(triggered()), this, SLOT(onTriggered_menu_help_plugin()));
-    QAction *libraryAction = helpMenu->addAction(QStringLiteral("ライブラリ(&L)"));
+    QAction *libraryAction = helpMenu->addAction(tr("ライブラリ(&L)"));
     connect(libraryAction, SIGNAL(triggered()), this, SLOT(onTriggered_menu_help_library()));
     setMenuBar(mainMenuBar);
 
@@ -128,9 +128,8 @@ bool MainWindow::initialize()
     table->setSelectionMode(QAbstractItemView::NoSelection);
     table->setAutoScroll(true);
     table->setColumnCount(ColumnCount);
-    table->setHorizontalHeaderLabels({QStringLiteral("ID"), QStringLiteral("ホスト"),
-                                      QStringLiteral("状態"), QStringLiteral("変更前"),
-                                      QStringLiteral("変更後"), QStringLiteral("コメント")});
+    table->setHorizontalHeaderLabels({QStringLiteral("ID"), tr("ホスト"), tr("状態"), tr("変更前"),
+                                      tr("変更後"), tr("コメント")});
     table->setColumnWidth(CommentColumn, 140);
     // The short columns are as wide as their texts; the new name is what the
     // user came for, so it takes the spare width.
@@ -286,8 +285,7 @@ void MainWindow::onDropped(const QMimeData *mimeData)
                                                         "encoding, skipped: %2}")
                                              .arg(QLatin1String(Q_FUNC_INFO), url.toLocalFile());
             statusBar()->showMessage(
-                QStringLiteral("ファイル名の文字コードが不正なので飛ばしました: %1")
-                    .arg(url.toLocalFile()),
+                tr("ファイル名の文字コードが不正なので飛ばしました: %1").arg(url.toLocalFile()),
                 10000);
             continue;
         }
@@ -308,7 +306,7 @@ void MainWindow::onReceived(const QStringList &paths)
 
 void MainWindow::onTriggered_menu_file_open()
 {
-    QFileDialog dialog(this, QStringLiteral("ZORV:開く"));
+    QFileDialog dialog(this, tr("ZORV:開く"));
     dialog.setFileMode(QFileDialog::ExistingFiles);
     if (dialog.exec() == QDialog::Accepted)
         addFiles(dialog.selectedFiles());
@@ -340,19 +338,18 @@ void MainWindow::onTriggered_menu_tool_config()
 // files it touches, and says file by file what came of it.
 void MainWindow::onTriggered_menu_tool_undo()
 {
-    const QString title = QStringLiteral("ZORV:元に戻す");
+    const QString title = tr("ZORV:元に戻す");
     const int run = journal->run();
     const QList<Undo::Step> planned = Undo(*journal).undo(run, true, journal->path());
     int count = 0;
     for (const Undo::Step &step : planned)
         count += step.state == Undo::Step::Preview ? 1 : 0;
     if (count == 0) {
-        QMessageBox::information(this, title, QStringLiteral("元に戻せるファイルはありません。"));
+        QMessageBox::information(this, title, tr("元に戻せるファイルはありません。"));
         return;
     }
     if (QMessageBox::question(
-            this, title,
-            QStringLiteral("%1 個のファイルの名前を元に戻します。よろしいですか？").arg(count)) !=
+            this, title, tr("%1 個のファイルの名前を元に戻します。よろしいですか？").arg(count)) !=
         QMessageBox::Yes)
         return;
 
@@ -368,10 +365,10 @@ void MainWindow::onTriggered_menu_tool_undo()
         setCellText(renamedRows.value(path, -1), CommentColumn, step.message);
         renamedRows.remove(path);
     }
-    QString report = QStringLiteral("%1 個のファイルを元に戻しました。").arg(done);
+    QString report = tr("%1 個のファイルを元に戻しました。").arg(done);
     if (!notDone.isEmpty())
-        report += QStringLiteral("\n%1 個はそのままです:\n").arg(notDone.size()) +
-                  notDone.join(QLatin1Char('\n'));
+        report +=
+            tr("\n%1 個はそのままです:\n").arg(notDone.size()) + notDone.join(QLatin1Char('\n'));
     QMessageBox::information(this, title, report);
 }
 
@@ -419,8 +416,8 @@ QString MainWindow::summaryText() const
     int failed = 0;
     renamer->counts(&total, nullptr, nullptr, &failed);
     return QStringLiteral("%1 (%2 / %3) %4 : %5")
-        .arg(QStringLiteral("\u3000タスク"), QString::number(renamer->finishedCount()),
-             QString::number(total), QStringLiteral("エラー"), QString::number(failed));
+        .arg(tr("　タスク"), QString::number(renamer->finishedCount()), QString::number(total),
+             tr("エラー"), QString::number(failed));
 }
 
 void MainWindow::setCellText(int row, int column, const QString &text)

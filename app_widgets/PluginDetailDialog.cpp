@@ -11,7 +11,7 @@ PluginDetailDialog::PluginDetailDialog(QWidget *parent)
     , plugin(nullptr)
 {
     ui->setupUi(this);
-    setWindowTitle(QStringLiteral("ZORV:プラグイン詳細ダイアログ"));
+    setWindowTitle(tr("ZORV:プラグイン詳細ダイアログ"));
     // The drawn size, or more where the desktop's font needs it.
     setFixedSize(size().expandedTo(minimumSizeHint()));
 }

@@ -42,7 +42,7 @@ PluginDialog::PluginDialog(QWidget *parent)
     connect(ui->treeWidget, SIGNAL(clicked(QModelIndex)), this, SLOT(onClicked(QModelIndex)));
     connect(ui->detailPushButton, SIGNAL(clicked()), this, SLOT(onDetailBottonClicked()));
 
-    setWindowTitle(QStringLiteral("ZORV:プラグインダイアログ"));
+    setWindowTitle(tr("ZORV:プラグインダイアログ"));
     // The drawn size, or more where the desktop's font needs it.
     setFixedSize(size().expandedTo(minimumSizeHint()));
 }

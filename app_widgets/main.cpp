@@ -2,6 +2,7 @@
 #include "MainWindow.h"
 #include "PluginFolder.h"
 #include "SingleInstance.h"
+#include "Translation.h"
 #include "plugin/PluginManager.h"
 #include "utility/FileRename.h"
 #include "utility/LogCategory.h"
@@ -21,6 +22,7 @@ using zorv::MainWindow;
 using zorv::PluginFolder;
 using zorv::PluginManager;
 using zorv::SingleInstance;
+using zorv::Translation;
 
 namespace {
 
@@ -87,6 +89,7 @@ int runWindow(int &argc, char **argv, PluginManager &pluginManager)
     int exitCode = -1;
     try {
         QApplication application(argc, argv);
+        Translation::install();
         const QStringList undecodable = takeUndecodableArguments(argc, argv);
         for (const QString &name : undecodable)
             qCDebug(lcZorv).noquote()
@@ -138,6 +141,7 @@ int runBatch(int &argc, char **argv)
 {
     try {
         QCoreApplication application(argc, argv);
+        Translation::install();
         BatchRunner runner;
         const QStringList undecodable = takeUndecodableArguments(argc, argv);
         if (!runner.parse(QCoreApplication::arguments()))

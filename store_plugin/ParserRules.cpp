@@ -1,5 +1,6 @@
 #include "ParserRules.h"
 
+#include <QCoreApplication>
 #include <QDomNodeList>
 #include <QRegularExpression>
 #include <QStringList>
@@ -27,24 +28,26 @@ QString ParserRules::adultAge()
     return QStringLiteral("R-18");
 }
 
+// The plug-in runs inside the program, whose translator covers the fixed
+// context "Sakuvo".
 QString ParserRules::titleMissing()
 {
-    return QStringLiteral("'タイトルがみつかりませんでした'");
+    return QCoreApplication::translate("Sakuvo", "'タイトルがみつかりませんでした'");
 }
 
 QString ParserRules::idMissing()
 {
-    return QStringLiteral("'IDがみつかりませんでした'");
+    return QCoreApplication::translate("Sakuvo", "'IDがみつかりませんでした'");
 }
 
 QString ParserRules::dateMissing()
 {
-    return QStringLiteral("'日付がみつかりませんでした'");
+    return QCoreApplication::translate("Sakuvo", "'日付がみつかりませんでした'");
 }
 
 QString ParserRules::makerMissing()
 {
-    return QStringLiteral("'作者がみつかりませんでした'");
+    return QCoreApplication::translate("Sakuvo", "'作者がみつかりませんでした'");
 }
 
 bool ParserRules::readAgeRating(const QDomDocument &document, zorv::WorkInfo &work, QString &error)

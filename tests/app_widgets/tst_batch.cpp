@@ -66,6 +66,7 @@ private slots:
     void results();
     void previewRunUndo();
     void unwritableJournal();
+    void englishLocale();
 
 private:
     // The working folder with the store plug-in in its "plugins" folder (never
@@ -251,6 +252,23 @@ void TestBatch::unwritableJournal()
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.lines.value(2), summary(2, 0, 0));
     QCOMPARE(result.log.count(QStringLiteral("journal.jsonl")), 1);
+}
+
+// An English locale gets English states and messages; the JSON states stay.
+void TestBatch::englishLocale()
+{
+    QTemporaryDir dir;
+    const QStringList files{QStringLiteral("RJ100001.zip"), QStringLiteral("RJ100001 copy.zip")};
+    const QString work = prepare(dir, files);
+    qputenv("LC_ALL", "en_US.UTF-8");
+    QStringList arguments = QStringList{QStringLiteral("-b"), QStringLiteral("-n")} + files;
+    const Result result = zorv(work, arguments);
+    const Result json = zorv(work, arguments << QStringLiteral("--json"));
+    qputenv("LC_ALL", "C.UTF-8"); // as every test runs
+    QCOMPARE(result.lines.value(1),
+             line(QStringLiteral("Preview"), files[1], rj100001Name + QStringLiteral(" (1).zip"),
+                  QStringLiteral("'The name was changed because the file already exists.'")));
+    QVERIFY(json.lines.value(0).contains(QStringLiteral("\"state\":\"preview\"")));
 }
 
 QTEST_GUILESS_MAIN(TestBatch)

@@ -1,6 +1,7 @@
 #include "data/Entry.h"
 
 #include <QAtomicInt>
+#include <QCoreApplication>
 #include <QMetaType>
 #include <QMutexLocker>
 
@@ -85,15 +86,15 @@ QString Entry::statusLabel(int status)
 {
     switch (status) {
     case Waiting:
-        return QStringLiteral("待機");
+        return QCoreApplication::translate("zorv::Entry", "待機");
     case Processing:
-        return QStringLiteral("処理中...");
+        return QCoreApplication::translate("zorv::Entry", "処理中...");
     case Error:
-        return QStringLiteral("エラー");
+        return QCoreApplication::translate("zorv::Entry", "エラー");
     case Done:
-        return QStringLiteral("完了");
+        return QCoreApplication::translate("zorv::Entry", "完了");
     case Preview:
-        return QStringLiteral("プレビュー");
+        return QCoreApplication::translate("zorv::Entry", "プレビュー");
     default:
         return QString();
     }

@@ -30,16 +30,25 @@ namespace zorv {
 
 namespace {
 const unsigned long pollIntervalMs = 100;
-const QString invalidCharactersNote = QStringLiteral("'無効な文字を修正しました。'");
-const QString duplicateNote = QStringLiteral("'ファイルが重複するので名前を修正しました。'");
-const QString shortenedNote = QStringLiteral("'名前が長すぎるため短縮しました。'");
-const QString alreadyNamedNote = QStringLiteral("'既に変更済みです。'");
-const QString sourceMissingMessage = QStringLiteral("'ソースファイルが見つかりません。'");
-const QString renameFailedMessage = QStringLiteral("'リネームに失敗しました。'");
-const QString emptyNameMessage = QStringLiteral("'新しい名前が空になりました。'");
+// The messages for the user are kept untranslated here: a translator is
+// installed only after these are made, so each is translated when said.
+const char *const invalidCharactersNote =
+    QT_TRANSLATE_NOOP("zorv::Renamer", "'無効な文字を修正しました。'");
+const char *const duplicateNote =
+    QT_TRANSLATE_NOOP("zorv::Renamer", "'ファイルが重複するので名前を修正しました。'");
+const char *const shortenedNote =
+    QT_TRANSLATE_NOOP("zorv::Renamer", "'名前が長すぎるため短縮しました。'");
+const char *const alreadyNamedNote = QT_TRANSLATE_NOOP("zorv::Renamer", "'既に変更済みです。'");
+const char *const sourceMissingMessage =
+    QT_TRANSLATE_NOOP("zorv::Renamer", "'ソースファイルが見つかりません。'");
+const char *const renameFailedMessage =
+    QT_TRANSLATE_NOOP("zorv::Renamer", "'リネームに失敗しました。'");
+const char *const emptyNameMessage =
+    QT_TRANSLATE_NOOP("zorv::Renamer", "'新しい名前が空になりました。'");
 // Numbers tried after the name itself before the rename gives up.
 const int maxDuplicateNumber = 1000;
-const QString unknownCharsetMessage = QStringLiteral("'文字コード「%1」に対応していません。'");
+const char *const unknownCharsetMessage =
+    QT_TRANSLATE_NOOP("zorv::Renamer", "'文字コード「%1」に対応していません。'");
 // Times a page is asked again after the shop said it is too busy.
 const int maxRetries = 2;
 // The wait when a busy shop does not say how long.
@@ -87,10 +96,17 @@ QString categoryKey(const EntryPtr &entry)
     return QString::number(quintptr(entry->plugin()), 16) + QLatin1Char('/') + id.left(letters);
 }
 
-const QString timedOutMessage = QStringLiteral("'ショップが時間内に応答しませんでした。'");
-const QString pageTooLargeMessage =
-    QStringLiteral("'ページが大きすぎるので読み込みを中止しました。'");
-const QString nestedTooDeeplyMessage = QStringLiteral("'ページの入れ子が深すぎるので読めません。'");
+const char *const timedOutMessage =
+    QT_TRANSLATE_NOOP("zorv::Renamer", "'ショップが時間内に応答しませんでした。'");
+const char *const pageTooLargeMessage =
+    QT_TRANSLATE_NOOP("zorv::Renamer", "'ページが大きすぎるので読み込みを中止しました。'");
+const char *const nestedTooDeeplyMessage =
+    QT_TRANSLATE_NOOP("zorv::Renamer", "'ページの入れ子が深すぎるので読めません。'");
+
+QString said(const char *message)
+{
+    return QCoreApplication::translate("zorv::Renamer", message);
+}
 
 // The charset the page declares, in its Content-Type header or else in a
 // meta tag near its top, when Qt knows it; null otherwise.
@@ -389,10 +405,10 @@ void Renamer::downloadFinished(const QNetworkReply *reply, const QByteArray &byt
         shopSilent = false;
 
     if (timedOut) {
-        message = timedOutMessage;
+        message = said(timedOutMessage);
         nextAllowed = limit != WebDownloader::DeadlinePassed;
     } else if (limit == WebDownloader::PageTooLarge) {
-        message = pageTooLargeMessage;
+        message = said(pageTooLargeMessage);
     } else if (reply->error() != QNetworkReply::NoError) {
         message = reply->errorString();
         if (notFound)
@@ -406,7 +422,7 @@ void Renamer::downloadFinished(const QNetworkReply *reply, const QByteArray &byt
         if (!codec) {
             // Every candidate page comes in the same charset: trying the
             // next one would fail the same way.
-            message = unknownCharsetMessage.arg(charset);
+            message = said(unknownCharsetMessage).arg(charset);
             nextAllowed = false;
         } else {
             const QString html = codec->toUnicode(bytes);
@@ -414,7 +430,7 @@ void Renamer::downloadFinished(const QNetworkReply *reply, const QByteArray &byt
             const QDomDocument document = tooDeep ? QDomDocument() : XmlUtility::htmlToXml(html);
             WorkInfo work;
             if (tooDeep) {
-                message = nestedTooDeeplyMessage;
+                message = said(nestedTooDeeplyMessage);
             } else if (plugin->parse(reply->url(), document, work, message)) {
                 pages.remember(pageUrl, {true, work, message});
                 noteCategory(entry, entry->requests().at(entry->requestIndex()));
@@ -432,14 +448,14 @@ int Renamer::renameFile(const EntryPtr &entry, const WorkInfo &work, QString &me
     const QString baseName = composeBaseName(renameOption, entry->id(), work);
     const QString safeName = sanitizeFileName(baseName);
     if (safeName != baseName)
-        message += invalidCharactersNote;
+        message += said(invalidCharactersNote);
     // Any failure below ends the entry: another page of the same product
     // would give the same name.
     nextAllowed = false;
     if (safeName.trimmed().isEmpty()) {
         // Only an extension, or blanks: a name that hides or vanishes in a
         // listing is no name.
-        message += emptyNameMessage;
+        message += said(emptyNameMessage);
         return Entry::Error;
     }
     const QFileInfo fileInfo = entry->fileInfo();
@@ -467,7 +483,7 @@ int Renamer::renameFile(const EntryPtr &entry, const WorkInfo &work, QString &me
             }
             entry->setNewName(candidate);
             entry->setAlreadyNamed(true);
-            message = alreadyNamedNote;
+            message = said(alreadyNamedNote);
             return Entry::Done;
         }
         result = moveFile(entry, fileInfo.absoluteFilePath(), folder.filePath(candidate), &error);
@@ -478,13 +494,13 @@ int Renamer::renameFile(const EntryPtr &entry, const WorkInfo &work, QString &me
     switch (result) {
     case FileRename::Renamed:
         if (shortened)
-            message += shortenedNote;
+            message += said(shortenedNote);
         if (n > 0)
-            message += duplicateNote;
+            message += said(duplicateNote);
         qCDebug(lcZorv).noquote() << fileInfo.fileName() + QStringLiteral(" -> ") + candidate;
         return dryRun ? Entry::Preview : Entry::Done;
     case FileRename::SourceMissing:
-        message = sourceMissingMessage;
+        message = said(sourceMissingMessage);
         return Entry::Error;
     default:
         qCDebug(lcZorv).noquote() << QStringLiteral("%1 {error: %2 -> %3: %4}")
@@ -493,7 +509,7 @@ int Renamer::renameFile(const EntryPtr &entry, const WorkInfo &work, QString &me
                                               result == FileRename::TargetExists
                                                   ? QStringLiteral("every numbered name is taken")
                                                   : error);
-        message = renameFailedMessage;
+        message = said(renameFailedMessage);
         return Entry::Error;
     }
 }

@@ -3,6 +3,7 @@
 #include "data/Journal.h"
 #include "utility/FileRename.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
@@ -12,10 +13,17 @@
 namespace zorv {
 
 namespace {
-const QString takenBackMessage = QStringLiteral("'元に戻しました。'");
-const QString missingMessage = QStringLiteral("'ファイルが見つかりません。'");
-const QString oldNameTakenMessage = QStringLiteral("'元の名前のファイルが既にあります。'");
-const QString failedMessage = QStringLiteral("'元に戻せませんでした。'");
+// Translated when said: these are made before any translator is installed.
+const char *const takenBackMessage = QT_TRANSLATE_NOOP("zorv::Undo", "'元に戻しました。'");
+const char *const missingMessage = QT_TRANSLATE_NOOP("zorv::Undo", "'ファイルが見つかりません。'");
+const char *const oldNameTakenMessage =
+    QT_TRANSLATE_NOOP("zorv::Undo", "'元の名前のファイルが既にあります。'");
+const char *const failedMessage = QT_TRANSLATE_NOOP("zorv::Undo", "'元に戻せませんでした。'");
+
+QString said(const char *message)
+{
+    return QCoreApplication::translate("zorv::Undo", message);
+}
 
 int field(const QJsonObject &record, const char *name)
 {
@@ -139,18 +147,18 @@ QList<Undo::Step> Undo::undo(int run, bool dryRun, const QString &journalPath) c
         }
         switch (step.state == Step::Preview ? FileRename::Renamed : result) {
         case FileRename::Renamed:
-            step.message = dryRun ? QString() : takenBackMessage;
+            step.message = dryRun ? QString() : said(takenBackMessage);
             step.state = dryRun ? Step::Preview : Step::Done;
             break;
         case FileRename::SourceMissing:
-            step.message = missingMessage;
+            step.message = said(missingMessage);
             break;
         case FileRename::TargetExists:
-            step.message = oldNameTakenMessage;
+            step.message = said(oldNameTakenMessage);
             break;
         case FileRename::Failed:
             step.state = Step::Failed;
-            step.message = failedMessage + error;
+            step.message = said(failedMessage) + error;
             break;
         }
         steps.append(step);

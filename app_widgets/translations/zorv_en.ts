@@ -1,0 +1,366 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="ja">
+<context>
+    <name>ConfigDialog</name>
+    <message>
+        <source>開始区切り文字を追加する。</source>
+        <translation>Add an opening delimiter.</translation>
+    </message>
+    <message>
+        <source>終了区切り文字を追加する。</source>
+        <translation>Add a closing delimiter.</translation>
+    </message>
+    <message>
+        <source>IDを追加する。</source>
+        <translation>Add the ID.</translation>
+    </message>
+    <message>
+        <source>メーカーを追加する。</source>
+        <translation>Add the maker.</translation>
+    </message>
+    <message>
+        <source>日付を追加する。</source>
+        <translation>Add the date.</translation>
+    </message>
+    <message>
+        <source>対象年齢を追加する。</source>
+        <translation>Add the age rating.</translation>
+    </message>
+    <message>
+        <source>空白サイズ</source>
+        <translation>Spaces</translation>
+    </message>
+    <message>
+        <source>要素の順番を入れ替えることが出来ます。&lt;br&gt;項目を選択してボタンを押して下さい。</source>
+        <translation>You can change the order of the elements.&lt;br&gt;Select an item and press a button.</translation>
+    </message>
+    <message>
+        <source>プレビュー</source>
+        <translation>Preview</translation>
+    </message>
+</context>
+<context>
+    <name>LibraryDialog</name>
+    <message>
+        <source>名前</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>詳細</source>
+        <translation>Details</translation>
+    </message>
+</context>
+<context>
+    <name>PluginDetailDialog</name>
+    <message>
+        <source>名前:</source>
+        <translation>Name:</translation>
+    </message>
+    <message>
+        <source>バージョン:</source>
+        <translation>Version:</translation>
+    </message>
+    <message>
+        <source>コピーライト:</source>
+        <translation>Copyright:</translation>
+    </message>
+    <message>
+        <source>対応サイト:</source>
+        <translation>Supported sites:</translation>
+    </message>
+</context>
+<context>
+    <name>PluginDialog</name>
+    <message>
+        <source>名前</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>バージョン</source>
+        <translation>Version</translation>
+    </message>
+    <message>
+        <source>詳細</source>
+        <translation>Details</translation>
+    </message>
+</context>
+<context>
+    <name>Sakuvo</name>
+    <message>
+        <source>&apos;タイトルがみつかりませんでした&apos;</source>
+        <translation>&apos;The title was not found&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;IDがみつかりませんでした&apos;</source>
+        <translation>&apos;The ID was not found&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;日付がみつかりませんでした&apos;</source>
+        <translation>&apos;The date was not found&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;作者がみつかりませんでした&apos;</source>
+        <translation>&apos;The maker was not found&apos;</translation>
+    </message>
+</context>
+<context>
+    <name>zorv::AboutDialog</name>
+    <message>
+        <source>TRANSLATION_CREDIT</source>
+        <extracomment>The about box&apos;s last line, naming this translation and who made it.</extracomment>
+        <translation>English translation: Zorvane developers</translation>
+    </message>
+    <message>
+        <source>ZORVについて</source>
+        <translation>About ZORV</translation>
+    </message>
+</context>
+<context>
+    <name>zorv::BatchRunner</name>
+    <message>
+        <source>スキップ</source>
+        <translation>Skipped</translation>
+    </message>
+</context>
+<context>
+    <name>zorv::ConfigDialog</name>
+    <message>
+        <source>ZORV:設定ダイアログ</source>
+        <translation>ZORV: Settings</translation>
+    </message>
+    <message>
+        <source>長い題名の例:
+</source>
+        <translation>With a long title:
+</translation>
+    </message>
+</context>
+<context>
+    <name>zorv::DropArea</name>
+    <message>
+        <source>&lt;ここにドロップしてください&gt;</source>
+        <translation>&lt;Drop files here&gt;</translation>
+    </message>
+</context>
+<context>
+    <name>zorv::Entry</name>
+    <message>
+        <source>待機</source>
+        <translation>Waiting</translation>
+    </message>
+    <message>
+        <source>処理中...</source>
+        <translation>Processing...</translation>
+    </message>
+    <message>
+        <source>エラー</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>完了</source>
+        <translation>Done</translation>
+    </message>
+    <message>
+        <source>プレビュー</source>
+        <translation>Preview</translation>
+    </message>
+</context>
+<context>
+    <name>zorv::LibraryDetailDialog</name>
+    <message>
+        <source>ZORV:ライブラリ詳細ダイアログ</source>
+        <translation>ZORV: Library details</translation>
+    </message>
+</context>
+<context>
+    <name>zorv::LibraryDialog</name>
+    <message>
+        <source>ZORV:ライブラリダイアログ</source>
+        <translation>ZORV: Libraries</translation>
+    </message>
+</context>
+<context>
+    <name>zorv::MainWindow</name>
+    <message>
+        <source>ファイル(&amp;F)</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>開く(&amp;O)…</source>
+        <translation>&amp;Open…</translation>
+    </message>
+    <message>
+        <source>終了(&amp;Q)</source>
+        <translation>&amp;Quit</translation>
+    </message>
+    <message>
+        <source>ツール(&amp;T)</source>
+        <translation>&amp;Tools</translation>
+    </message>
+    <message>
+        <source>設定(&amp;C)</source>
+        <translation>&amp;Settings</translation>
+    </message>
+    <message>
+        <source>元に戻す(&amp;U)</source>
+        <translation>&amp;Undo</translation>
+    </message>
+    <message>
+        <source>ヘルプ(&amp;H)</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>アバウト(&amp;A)</source>
+        <translation>&amp;About</translation>
+    </message>
+    <message>
+        <source>プラグイン(&amp;P)</source>
+        <translation>&amp;Plug-ins</translation>
+    </message>
+    <message>
+        <source>ライブラリ(&amp;L)</source>
+        <translation>&amp;Libraries</translation>
+    </message>
+    <message>
+        <source>ホスト</source>
+        <translation>Host</translation>
+    </message>
+    <message>
+        <source>状態</source>
+        <translation>State</translation>
+    </message>
+    <message>
+        <source>変更前</source>
+        <translation>Old name</translation>
+    </message>
+    <message>
+        <source>変更後</source>
+        <translation>New name</translation>
+    </message>
+    <message>
+        <source>コメント</source>
+        <translation>Comment</translation>
+    </message>
+    <message>
+        <source>ファイル名の文字コードが不正なので飛ばしました: %1</source>
+        <translation>Skipped, the file name is not valid in the system&apos;s encoding: %1</translation>
+    </message>
+    <message>
+        <source>ZORV:開く</source>
+        <translation>ZORV: Open</translation>
+    </message>
+    <message>
+        <source>ZORV:元に戻す</source>
+        <translation>ZORV: Undo</translation>
+    </message>
+    <message>
+        <source>元に戻せるファイルはありません。</source>
+        <translation>There are no files to take back.</translation>
+    </message>
+    <message>
+        <source>%1 個のファイルの名前を元に戻します。よろしいですか？</source>
+        <translation>The names of %1 file(s) will be taken back. Continue?</translation>
+    </message>
+    <message>
+        <source>%1 個のファイルを元に戻しました。</source>
+        <translation>%1 file(s) taken back.</translation>
+    </message>
+    <message>
+        <source>
+%1 個はそのままです:
+</source>
+        <translation>
+%1 left as they are:
+</translation>
+    </message>
+    <message>
+        <source>&#x3000;タスク</source>
+        <translation> Tasks</translation>
+    </message>
+    <message>
+        <source>エラー</source>
+        <translation>Error</translation>
+    </message>
+</context>
+<context>
+    <name>zorv::PluginDetailDialog</name>
+    <message>
+        <source>ZORV:プラグイン詳細ダイアログ</source>
+        <translation>ZORV: Plug-in details</translation>
+    </message>
+</context>
+<context>
+    <name>zorv::PluginDialog</name>
+    <message>
+        <source>ZORV:プラグインダイアログ</source>
+        <translation>ZORV: Plug-ins</translation>
+    </message>
+</context>
+<context>
+    <name>zorv::Renamer</name>
+    <message>
+        <source>&apos;無効な文字を修正しました。&apos;</source>
+        <translation>&apos;Invalid characters were replaced.&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;ファイルが重複するので名前を修正しました。&apos;</source>
+        <translation>&apos;The name was changed because the file already exists.&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;名前が長すぎるため短縮しました。&apos;</source>
+        <translation>&apos;The name was shortened because it was too long.&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;既に変更済みです。&apos;</source>
+        <translation>&apos;Already renamed.&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;ソースファイルが見つかりません。&apos;</source>
+        <translation>&apos;The source file was not found.&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;リネームに失敗しました。&apos;</source>
+        <translation>&apos;Renaming failed.&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;新しい名前が空になりました。&apos;</source>
+        <translation>&apos;The new name came out empty.&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;文字コード「%1」に対応していません。&apos;</source>
+        <translation>&apos;The character encoding &quot;%1&quot; is not supported.&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;ショップが時間内に応答しませんでした。&apos;</source>
+        <translation>&apos;The shop did not answer in time.&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;ページが大きすぎるので読み込みを中止しました。&apos;</source>
+        <translation>&apos;The page was too large, so reading it was stopped.&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;ページの入れ子が深すぎるので読めません。&apos;</source>
+        <translation>&apos;The page is nested too deeply to be read.&apos;</translation>
+    </message>
+</context>
+<context>
+    <name>zorv::Undo</name>
+    <message>
+        <source>&apos;元に戻しました。&apos;</source>
+        <translation>&apos;Taken back.&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;ファイルが見つかりません。&apos;</source>
+        <translation>&apos;The file was not found.&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;元の名前のファイルが既にあります。&apos;</source>
+        <translation>&apos;A file with the old name already exists.&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;元に戻せませんでした。&apos;</source>
+        <translation>&apos;Could not take it back.&apos;</translation>
+    </message>
+</context>
+</TS>
