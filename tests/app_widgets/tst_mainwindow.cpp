@@ -3,6 +3,7 @@
 #include "ModalWatcher.h"
 #include "TestPaths.h"
 #include "TestShop.h"
+#include "Translation.h"
 #include "plugin/PluginManager.h"
 
 #include <QtTest>
@@ -160,6 +161,22 @@ private slots:
         const int rows = table->rowCount();
         drop({QUrl::fromLocalFile(QCoreApplication::arguments().at(1))}, QString());
         QCOMPARE(table->rowCount(), rows);
+    }
+
+    // Under an English locale (as LANG=en_US.UTF-8 sets it) the window speaks English.
+    void englishLocale()
+    {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        QVERIFY(zorv::Translation::install());
+        zorv::MainWindow english;
+        QVERIFY(english.initialize());
+        QStringList menus;
+        for (const QAction *action : english.menuBar()->actions())
+            menus << action->text();
+        QCOMPARE(menus, (QStringList{"&File", "&Tools", "&Help"}));
+        QCOMPARE(english.findChild<QTableWidget *>()->horizontalHeaderItem(NewNameColumn)->text(),
+                 QStringLiteral("New name"));
+        english.finalize();
     }
 };
 
