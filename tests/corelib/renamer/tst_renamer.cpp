@@ -23,11 +23,8 @@ namespace {
 
 const QString invalidNote = QStringLiteral("'無効な文字を修正しました。'");
 const QString duplicateNote = QStringLiteral("'ファイルが重複するので名前を修正しました。'");
-const QString sourceMissing = QStringLiteral("'ソースファイルが見つかりません。'");
-const QString renameFailed = QStringLiteral("'リネームに失敗しました。'");
-const QString timedOut = QStringLiteral("'ショップが時間内に応答しませんでした。'");
 const QString shortenedNote = QStringLiteral("'名前が長すぎるため短縮しました。'");
-const QString alreadyNamedNote = QStringLiteral("'既に変更済みです。'");
+const QString timedOut = QStringLiteral("'ショップが時間内に応答しませんでした。'");
 const QString home = TestShop::productPath("home", "RJ123456");
 // VJ IDs have two candidate pages: "soft", then "pro".
 const QString soft = TestShop::productPath("soft", "VJ123456");
@@ -42,12 +39,6 @@ QString pcHtml(const QString &title, const QString &id = "VJ123456", const QStri
                "<table id=\"work_outline\"><tr><td><a href=\"/d\">2014年1月5日</a></td></tr></table>"
                "<dl class=\"work_spec_list\"><dt>ID</dt><dd>%2</dd></dl></body></html>")
         .arg(title.toHtmlEscaped(), id, head);
-}
-
-// The name a page of pcHtml gets with the default options.
-QString defaultName(const QString &title, const QString &id = QStringLiteral("RJ123456"))
-{
-    return QStringLiteral("[作者] %1 [%2] [全年齢] [2014-1-5] ").arg(title, id);
 }
 
 // Every file's content by name: only the names may change in a run.
@@ -67,19 +58,19 @@ struct Event
 {
     int status;
     QString newName, message;
-    bool alreadyNamed;
 };
 
+// A run named by the title alone unless a test sets other options.
 struct Run
 {
     Run()
     {
+        option->storeRenameOption(OptionText::parse("off=id,maker,date,age space=0"));
         QObject::connect(
             renamer, &Renamer::finished, renamer,
             [this](EntryPtr entry) {
                 QMutexLocker lock(&mutex);
-                ends.append(
-                    {entry->status(), entry->newName(), entry->message(), entry->isAlreadyNamed()});
+                ends.append({entry->status(), entry->newName(), entry->message()});
             },
             Qt::DirectConnection);
         QObject::connect(
@@ -89,7 +80,13 @@ struct Run
             renamer, &Renamer::started, renamer, [this] { ++started; }, Qt::DirectConnection);
         QObject::connect(&thread, &QThread::started, renamer, &Renamer::doWork);
     }
-    ~Run() { renamer->abort(), thread.quit(), thread.wait(), delete renamer; }
+    ~Run()
+    {
+        renamer->abort();
+        thread.quit();
+        thread.wait();
+        delete renamer;
+    }
     bool run(const QList<QFileInfo> &files)
     {
         renamer->add(files);
@@ -97,7 +94,11 @@ struct Run
         thread.start();
         return QTest::qWaitFor([this] { return allFinished > 0; }, 30000);
     }
-    QList<Event> finished() const { return QMutexLocker(&mutex), ends; }
+    QList<Event> finished() const
+    {
+        QMutexLocker lock(&mutex);
+        return ends;
+    }
 
     QSharedPointer<Option> option = Option::createDefault();
     Renamer *renamer = new Renamer(option);
@@ -158,46 +159,48 @@ private slots:
     {
         QTest::addColumn<QString>("setup"); // rename options ("x=y ..."), or how the page is served
         QTest::addColumn<QStringList>("sources");
-        QTest::addColumn<QStringList>("existing");
+        QTest::addColumn<QStringList>("existing"); // "link" setup: dangling links
         QTest::addColumn<QString>("title");
         QTest::addColumn<QStringList>("names"); // of the sources, in order
         QTest::addColumn<QStringList>("messages");
-        // Lists have "|" between items; "T." and "T (" begin the default name of title T.
+        // Lists have "|" between items.
         const auto row = [](const char *name, const QString &sources, const QString &existing,
                             const QString &title, const QString &names, const QString &messages,
                             const QString &setup = "") {
-            const auto list = [](QString text) {
-                return text.replace("T.", defaultName("T") + '.')
-                    .replace("T (", defaultName("T") + " (")
-                    .split('|', Qt::SkipEmptyParts);
-            };
-            QTest::newRow(name) << setup << list(sources) << list(existing) << title << list(names)
-                                << messages.split('|');
+            QTest::newRow(name) << setup << sources.split('|')
+                                << existing.split('|', Qt::SkipEmptyParts) << title
+                                << names.split('|') << messages.split('|');
         };
-        const QString zip = "RJ123456.zip", star = "星降る夜",
-                      starName = defaultName(star) + ".zip";
-        row("plain", zip, "", star, starName, "");
-        row("forbidden characters", zip, "", "A/B:C*?", defaultName("A／B：C＊？") + ".zip",
-            invalidNote);
-        row("taken name gets (1)", zip, "T.zip", "T", "T (1).zip", duplicateNote);
+        const QString zip = "RJ123456.zip", star = "星降る夜";
+        row("forbidden characters", zip, "", "A/B:C*?", "A／B：C＊？.zip", invalidNote);
         row("(2) when (1) is taken too", zip, "T.zip|T (1).zip", "T", "T (2).zip", duplicateNote);
+        // A look that follows links takes a dangling one for a free name.
+        row("dangling link on the name", zip, "T.zip", "T", "T (1).zip", duplicateNote, "link");
         row("name taken by another extension is free", zip, "T.rar", "T", "T.zip", "");
-        row("file already bears the name", "T.zip", "", "T", "T.zip", alreadyNamedNote);
-        row("both notes in order", zip, defaultName("A＜B") + ".zip", "A<B",
-            defaultName("A＜B") + " (1).zip", invalidNote + duplicateNote);
+        row("file already bears the name", "T[RJ123456].zip", "", "T", "T[RJ123456].zip",
+            "'既に変更済みです。'", "off=maker,date,age space=0");
+        row("both notes in order", zip, "A＜B.zip", "A<B", "A＜B (1).zip",
+            invalidNote + duplicateNote);
         row("two files, one new name", "RJ123456 first.zip|second RJ123456.zip", "", "T",
             "T.zip|T (1).zip", "|" + duplicateNote);
-        row("no suffix, no trailing dot", "RJ123456", "", "T", defaultName("T"), "");
-        row("compound extension kept whole", "rj123456.tar.gz", "", "T", "T.tar.gz", "");
-        row("suffix kept as it is", "RJ123456.ZIP", "", "T", "T.ZIP", "");
+        row("no suffix, no trailing dot", "RJ123456", "", "T", "T", "");
+        row("compound extension kept whole, as it is", "rj123456.TAR.gz", "", "T", "T.TAR.gz", "");
         row("options changed before the run", zip, "", "T", "[作者]T[全年齢][2014-1-5].zip", "",
             "space=0 off=id");
-        row("charset in the Content-Type header", zip, "", star, starName, "", "Shift_JIS");
-        row("charset in a meta tag", zip, "", star, starName, "", "EUC-JP meta");
-        row("unknown declared charset: the plug-in's", zip, "", star, starName, "", "x-unheard-of");
-        row("slow page, never silent for long", zip, "", star, starName, "", "slow");
-        row("moved to the touch page", "RJ100001.zip", "", "",
-            "[夜想曲工房] 星降る夜のオルゴール [RJ100001] [R-18] [2014-01-05] .zip", "", "moved");
+        // Cut at a whole character within the usual 255 bytes.
+        const QString wide = QString::fromUtf8("\U00020BB7"),
+                      accented = QString::fromUtf8("e\u0301");
+        row("4-byte characters", zip, "", "a" + wide.repeated(80),
+            "a" + wide.repeated(61) + "….zip", shortenedNote);
+        row("combining marks", zip, "", "a" + accented.repeated(150),
+            "a" + accented.repeated(82) + "….zip", shortenedNote);
+        row("charset in the Content-Type header", zip, "", star, star + ".zip", "", "Shift_JIS");
+        row("charset in a meta tag", zip, "", star, star + ".zip", "", "EUC-JP meta");
+        row("unknown declared charset: the plug-in's", zip, "", star, star + ".zip", "",
+            "x-unheard-of");
+        row("slow page, never silent for long", zip, "", star, star + ".zip", "", "slow");
+        row("moved to the touch page", "RJ100001.zip", "", "", "星降る夜のオルゴール.zip", "",
+            "moved");
     }
 
     void notes()
@@ -222,15 +225,21 @@ private slots:
         if (page == "moved") // the catalogue's touch page
             shop->setRedirect(TestShop::productPath("home", "RJ100001"),
                               TestShop::productPath("home-touch", "RJ100001"), 301);
-        for (const QString &name : existing)
-            file(name);
+        QTemporaryDir outside;
+        for (const QString &name : existing) {
+            if (page == "link")
+                QVERIFY(QFile::link(outside.filePath(name), work->filePath(name)));
+            else
+                file(name);
+        }
         QList<QFileInfo> files;
         for (const QString &name : sources)
             files.append(file(name));
         auto expected = snapshot(work->path());
         Run run;
         run.renamer->setTransferTimeout(1000);
-        run.option->storeRenameOption(OptionText::parse(setup.contains('=') ? setup : ""));
+        if (setup.contains('='))
+            run.option->storeRenameOption(OptionText::parse(setup));
         QVERIFY(run.run(files));
         QCOMPARE(run.finished().size(), sources.size());
         for (int i = 0; i < sources.size(); ++i) {
@@ -240,6 +249,7 @@ private slots:
             expected.insert(names.at(i), expected.take(sources.at(i)));
         }
         QCOMPARE(snapshot(work->path()), expected);
+        QVERIFY(QDir(outside.path()).isEmpty()); // no link followed
     }
 
     // A failed page costs only itself: the next candidate is tried. Entries
@@ -250,27 +260,22 @@ private slots:
         QTest::addColumn<int>("pagesTried");
         QTest::addColumn<bool>("done");
         QTest::addColumn<QString>("message"); // the first one, or the last when not done
-        const QString tooLarge = "'ページが大きすぎるので読み込みを中止しました。'";
         const auto row = [](const char *scenario, int pages, bool done, const QString &message) {
             QTest::newRow(scenario) << scenario << pages << done << message;
         };
         row("not found", 2, true, "Not Found");
-        row("server error", 2, true, "Internal Server Error");
         row("silent", 2, true, timedOut);
-        row("closed mid-body", 2, true, "closed");
-        row("empty body", 2, true,
-            "'タイトルがみつかりませんでした''IDがみつかりませんでした''日付がみつかりませんでした'"
-            "'作者がみつかりませんでした'");
+        row("empty body", 2, true, "'タイトルがみつかりませんでした'");
         row("redirect loop", 2, true, "Too many redirects");
-        row("body without end", 2, true, tooLarge);
-        row("gzip body inflating past the cap", 2, true, tooLarge);
+        row("body without end", 2, true, "'ページが大きすぎるので読み込みを中止しました。'");
         row("30,000 nested elements", 2, true, "'ページの入れ子が深すぎるので読めません。'");
         row("every candidate fails", 2, false, "Internal Server Error");
-        row("connection refused", 2, false, "refused");
         row("trickle past the file's deadline", 1, false, timedOut);
-        row("source gone", 1, false, sourceMissing);
-        // A rename that fails ends the entry: no other candidate is tried.
-        row("read-only folder", 1, false, renameFailed);
+        row("source gone", 1, false, "'ソースファイルが見つかりません。'");
+        // A name that fails ends the entry: no other candidate is tried.
+        row("read-only folder", 1, false, "'リネームに失敗しました。'");
+        row("title of a zero-width space only", 1, false,
+            invalidNote + "'新しい名前が空になりました。'");
         row("unknown charset", 1, false, "'文字コード「x-no-such-charset」に対応していません。'");
     }
 
@@ -283,7 +288,7 @@ private slots:
         QFETCH(QString, message);
         if (scenario == "read-only folder" && geteuid() == 0)
             QSKIP("permissions do not stop the superuser");
-        QByteArray page = pcHtml("T").toUtf8();
+        QByteArray page = pcHtml(scenario.startsWith("title") ? "\u200B" : "T").toUtf8();
         if (scenario.startsWith("30,000"))
             page = "<html><body>" + QByteArray("<div>").repeated(30000) + "x";
         shop->setPage(soft, page);
@@ -291,9 +296,10 @@ private slots:
         shop->setPage(TestShop::productPath("home", "ZZ123456"), "<html><body>x</body></html>",
                       "text/html");
         const QMap<QString, TestShop::Behaviour> behaviours{
-            {"not found", TestShop::NotFound},   {"server error", TestShop::ServerError},
-            {"silent", TestShop::NeverAnswer},   {"closed mid-body", TestShop::CloseMidBody},
-            {"empty body", TestShop::EmptyBody}, {"every candidate fails", TestShop::ServerError}};
+            {"not found", TestShop::NotFound},
+            {"silent", TestShop::NeverAnswer},
+            {"empty body", TestShop::EmptyBody},
+            {"every candidate fails", TestShop::ServerError}};
         shop->setBehaviour(soft, behaviours.value(scenario, TestShop::Serve));
         if (scenario == "every candidate fails")
             shop->setBehaviour(pro, TestShop::ServerError);
@@ -301,14 +307,10 @@ private slots:
             shop->setRedirect(soft, soft);
         if (scenario.startsWith("trickle"))
             shop->setSlow(soft, 30000, 300);
-        TestShop::Rule rule;
-        rule.endless = scenario == "body without end";
-        rule.gzip = scenario.startsWith("gzip");
-        rule.fillerBytes = rule.gzip ? 4 * 1024 * 1024 : -1;
-        if (rule.endless || rule.gzip)
-            shop->setRule(soft, rule);
-        if (scenario == "connection refused") // nothing listens on port 1
-            qputenv("http_proxy", "http://127.0.0.1:1");
+        TestShop::Rule endless;
+        endless.endless = true;
+        if (scenario == "body without end")
+            shop->setRule(soft, endless);
         const QFileInfo source = file(fileName);
         auto expected = snapshot(work->path());
         if (scenario == "source gone")
@@ -323,7 +325,6 @@ private slots:
             run.renamer->setFileDeadline(1500, 1500);
         const bool ended = run.run({source});
         QFile::setPermissions(work->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv("http_proxy", shop->proxyUrl().toLatin1());
         QVERIFY(ended);
         const QList<Event> finished = run.finished();
         QCOMPARE(finished.size(), pagesTried);
@@ -331,7 +332,7 @@ private slots:
         const QString told = done ? finished.first().message : finished.last().message;
         QVERIFY2(!told.isEmpty() && told.contains(message, Qt::CaseInsensitive), qPrintable(told));
         if (done)
-            expected.insert(defaultName("T", "VJ123456") + ".zip", expected.take(fileName));
+            expected.insert("T.zip", expected.take(fileName));
         if (scenario != "source gone")
             QCOMPARE(snapshot(work->path()), expected);
         // Qt repeats some requests on a busy machine; without a hop limit it would follow fifty.
@@ -355,91 +356,6 @@ private slots:
         QVERIFY(deadlines.at(1).endsWith("{deadline: 200 ms}"));
     }
 
-    // Long titles are cut at a whole character to the folder's limit (which,
-    // after the leading letter, falls inside a character); a second run
-    // leaves the names it gave as they are.
-    void longTitleFitsAndStays_data()
-    {
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("fileName");
-        QTest::newRow("3-byte characters") << "a" + QString(100, QChar(0x9577)) << "RJ123456.zip";
-        QTest::newRow("4-byte characters")
-            << "a" + QString::fromUtf8("\U00020BB7").repeated(80) << "RJ123456.zip";
-        QTest::newRow("combining marks")
-            << "a" + QString::fromUtf8("e\u0301").repeated(150) << "RJ123456.zip";
-        QTest::newRow("a volume of a set") << QString(300, 'x') << "RJ123456.part2.rar";
-    }
-
-    void longTitleFitsAndStays()
-    {
-        QFETCH(QString, title);
-        QFETCH(QString, fileName);
-        shop->setPage(home, pcHtml(title, "RJ123456").toUtf8());
-        QFileInfo source = file(fileName);
-        const QByteArray content = snapshot(work->path()).value(fileName);
-        for (const QString &note : {shortenedNote, alreadyNamedNote}) {
-            Run run;
-            QVERIFY(run.run({source}));
-            const Event end = run.finished().value(0);
-            QCOMPARE(end.status, int(Entry::Done));
-            QCOMPARE(end.message, note);
-            QCOMPARE(end.alreadyNamed, note == alreadyNamedNote); // no rename to count
-            source = QFileInfo(work->filePath(end.newName));
-        }
-        // Within one character of the usual 255 bytes; on disk as reported (valid UTF-8).
-        const QString newName = source.fileName();
-        const int bytes = newName.toUtf8().size();
-        QVERIFY2(bytes <= 255 && bytes > 251, qPrintable(newName));
-        QCOMPARE(snapshot(work->path()), (QMap<QString, QByteArray>{{newName, content}}));
-        const QString suffix =
-            "… [RJ123456] [全年齢] [2014-1-5] ." + QFileInfo(fileName).completeSuffix();
-        QVERIFY2(newName.endsWith(suffix), qPrintable(newName));
-        const QString kept = newName.mid(5, newName.size() - 5 - suffix.size());
-        const QChar next = title.at(kept.size());
-        QVERIFY(title.startsWith(kept) && !next.isLowSurrogate() && !next.isMark());
-    }
-
-    // A name taken after any look at the folder (here a dangling link, which a
-    // look that follows links takes for free) is skipped for the next number;
-    // a name that comes out empty renames nothing.
-    void takenOrEmptyName_data()
-    {
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("newName");
-        QTest::addColumn<QString>("message");
-        QTest::addRow("dangling link on the name")
-            << "T" << int(Entry::Done) << "T (1).zip" << duplicateNote;
-        QTest::addRow("title of a zero-width space only")
-            << QStringLiteral("\u200B") << int(Entry::Error) << ""
-            << invalidNote + QStringLiteral("'新しい名前が空になりました。'");
-    }
-
-    void takenOrEmptyName()
-    {
-        QFETCH(QString, title);
-        QFETCH(int, status);
-        QFETCH(QString, newName);
-        QFETCH(QString, message);
-        shop->setPage(home, pcHtml(title, "RJ123456").toUtf8());
-        const QFileInfo source = file("RJ123456.zip");
-        QTemporaryDir outside;
-        const QString pointee = QDir(outside.path()).filePath("stolen.zip");
-        QVERIFY(QFile::link(pointee, work->filePath("T.zip")));
-        auto expected = snapshot(work->path());
-        Run run;
-        run.option->storeRenameOption(OptionText::parse("off=id,maker,date,age space=0"));
-        QVERIFY(run.run({source}));
-        const Event last = run.finished().last();
-        QCOMPARE(last.status, status);
-        QCOMPARE(last.message, message);
-        if (!newName.isEmpty())
-            expected.insert(newName, expected.take("RJ123456.zip"));
-        QCOMPARE(snapshot(work->path()), expected);
-        QCOMPARE(QFileInfo(work->filePath("T.zip")).symLinkTarget(), pointee);
-        QVERIFY(!QFileInfo::exists(pointee));
-    }
-
     // The parts of one product share their pages: each is asked for once a run,
     // and the next product of the prefix starts on the category last found.
     void onePageRequestPerProduct_data()
@@ -447,7 +363,6 @@ private slots:
         QTest::addColumn<QString>("category"); // where the pages are; empty: nowhere
         QTest::addColumn<QString>("otherId");  // a second five-part product, or none
         QTest::addColumn<int>("requests");
-        QTest::addRow("found on the first category") << "home" << QString() << 1;
         QTest::addRow("found on the second category") << "maniax" << QString() << 2;
         QTest::addRow("found nowhere") << QString() << QString() << 6;
         QTest::addRow("same prefix starts on that category") << "maniax"
@@ -488,7 +403,6 @@ private slots:
         QTest::addColumn<int>("requests");
         QTest::addColumn<int>("minGapMs");    // between the first two requests
         QTest::addColumn<QString>("message"); // a part of the last one; empty: Done
-        QTest::addRow("429, seconds") << 429 << "2" << 1 << 2 << 1900 << QString();
         QTest::addRow("503, HTTP date") << 503 << "date" << 1 << 2 << 2500 << QString();
         QTest::addRow("long wait capped") << 429 << "3600" << 1 << 2 << 3900 << QString();
         QTest::addRow("busy thrice, named over a later 404")
