@@ -59,6 +59,8 @@ private slots:
             "[作者] 題名 [RJ123456] .zip");
         row("the collision number counts", "off=date,age", "あいうえお", "作者", 1, 38,
             "[作者] あい… [RJ123456]  (1).zip");
+        row("4-byte characters, never half a pair", "off=date,age",
+            "\U00020BB7\U00020BB7\U00020BB7", "作者", 0, 33, "[作者] \U00020BB7… [RJ123456] .zip");
         row("replacement characters count", "off=date,age", "a/b", "作者", 0, 29,
             "[作者] a… [RJ123456] .zip");
         row("then the makers", "off=date,age", "題名", "ab|cd", 0, 27, "[ab…] … [RJ123456] .zip");

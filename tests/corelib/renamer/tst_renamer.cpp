@@ -30,15 +30,12 @@ const QString home = TestShop::productPath("home", "RJ123456");
 const QString soft = TestShop::productPath("soft", "VJ123456");
 const QString pro = TestShop::productPath("pro", "VJ123456");
 
+// A product page as the pc layout has it (title, ID, extra head markup).
 QString pcHtml(const QString &title, const QString &id = "VJ123456", const QString &head = "")
 {
-    return QStringLiteral(
-               "<!DOCTYPE html><html><head>%3<title>作品ページ</title></head><body>"
-               "<h1 id=\"work_name\">%1</h1>"
-               "<table id=\"work_maker\"><tr><td><a href=\"/m?a=1&b=2\">作者</a></td></tr></table>"
-               "<table id=\"work_outline\"><tr><td><a href=\"/d\">2014年1月5日</a></td></tr></table>"
-               "<dl class=\"work_spec_list\"><dt>ID</dt><dd>%2</dd></dl></body></html>")
-        .arg(title.toHtmlEscaped(), id, head);
+    QFile page(TestPaths::dataFile("product.html"));
+    const QString markup = page.open(QIODevice::ReadOnly) ? QString::fromUtf8(page.readAll()) : "";
+    return markup.arg(title.toHtmlEscaped(), id, head);
 }
 
 // Every file's content by name: only the names may change in a run.
@@ -57,7 +54,7 @@ QMap<QString, QByteArray> snapshot(const QString &path)
 struct Event
 {
     int status;
-    QString newName, message;
+    QString message;
 };
 
 // A run named by the title alone unless a test sets other options. The
@@ -67,17 +64,11 @@ struct Run
     Run()
     {
         option->storeRenameOption(OptionText::parse("off=id,maker,date,age space=0"));
-        QObject::connect(
-            renamer, &Renamer::finished, renamer,
-            [this](EntryPtr entry) {
-                ends.append({entry->status(), entry->newName(), entry->message()});
-            },
-            Qt::DirectConnection);
-        QObject::connect(
-            renamer, &Renamer::allFinished, renamer, [this] { ++allFinished; },
-            Qt::DirectConnection);
-        QObject::connect(
-            renamer, &Renamer::started, renamer, [this] { ++started; }, Qt::DirectConnection);
+        QObject::connect(renamer, &Renamer::finished, [this](EntryPtr entry) {
+            ends.append({entry->status(), entry->message()});
+        });
+        QObject::connect(renamer, &Renamer::allFinished, [this] { ++allFinished; });
+        QObject::connect(renamer, &Renamer::started, [this] { ++started; });
         QObject::connect(&thread, &QThread::started, renamer, &Renamer::doWork);
     }
     ~Run()
@@ -110,7 +101,7 @@ class TestRenamer : public QObject
     Q_OBJECT
 
     PluginManager pluginManager;
-    QScopedPointer<TestShop> shop;
+    TestShop shop;
     QScopedPointer<QTemporaryDir> work;
 
     QFileInfo file(const QString &name)
@@ -126,11 +117,10 @@ private slots:
         Entry::registerMetaTypes();
         const QString oddPlugins = QFileInfo(ZORV_ODD_PLUGIN_FILE).path();
         QVERIFY(pluginManager.load(QStringList{TestPaths::pluginBuildDir(), oddPlugins}));
-        shop.reset(new TestShop);
-        QVERIFY2(shop->isListening(), qPrintable(shop->errorString()));
-        shop->addCatalogue(TestPaths::dataFile("pages"));
+        QVERIFY2(shop.isListening(), qPrintable(shop.errorString()));
+        shop.addCatalogue(TestPaths::dataFile("pages"));
         // The plug-in's real URLs reach the local shop through the proxy setting.
-        qputenv("http_proxy", shop->proxyUrl().toLatin1());
+        qputenv("http_proxy", shop.proxyUrl().toLatin1());
         qunsetenv("no_proxy");
         qunsetenv("NO_PROXY");
     }
@@ -138,9 +128,9 @@ private slots:
     void init()
     {
         work.reset(new QTemporaryDir);
-        shop->clearPages();
-        shop->clearBehaviours();
-        shop->clearRequests();
+        shop.clearPages();
+        shop.clearBehaviours();
+        shop.clearRequests();
     }
 
     // What each file comes to, with every page's note: a failed page costs
@@ -150,7 +140,7 @@ private slots:
     {
         QTest::addColumn<QString>("setup"); // rename options ("x=y ..."), or how the page is served
         QTest::addColumn<QStringList>("sources");
-        QTest::addColumn<QStringList>("existing"); // "link" setup: dangling links
+        QTest::addColumn<QStringList>("existing"); // dangling links
         QTest::addColumn<QString>("title");
         QTest::addColumn<QStringList>("names");    // of the sources, in order; none: kept
         QTest::addColumn<QStringList>("messages"); // of every page, in order: a part, or none
@@ -163,10 +153,8 @@ private slots:
                                 << names.split('|', Qt::SkipEmptyParts) << messages.split('|');
         };
         const QString zip = "RJ123456.zip", vj = "VJ123456.zip", star = "星降る夜";
+        // Names taken by dangling links, which a look that follows links takes for free.
         row("(2) when (1) is taken too", zip, "T.zip|T (1).zip", "T", "T (2).zip", duplicateNote);
-        // A look that follows links takes a dangling one for a free name.
-        row("dangling link on the name", zip, "T.zip", "T", "T (1).zip", duplicateNote, "link");
-        row("name taken by another extension is free", zip, "T.rar", "T", "T.zip", "");
         row("file already bears the name", "T[RJ123456].zip", "", "T", "T[RJ123456].zip",
             "'既に変更済みです。'", "off=maker,date,age space=0");
         row("both notes in order", zip, "A＜B.zip", "A<B", "A＜B (1).zip",
@@ -177,12 +165,9 @@ private slots:
         row("compound extension kept whole, as it is", "rj123456.TAR.gz", "", "T", "T.TAR.gz", "");
         row("options changed before the run", zip, "", "T", "[作者]T[全年齢][2014-1-5].zip", "",
             "space=0 off=id");
-        // Cut at a whole character within the usual 255 bytes.
-        const QString wide = QString::fromUtf8("\U00020BB7"),
-                      accented = QString::fromUtf8("e\u0301");
-        row("4-byte characters", zip, "", "a" + wide.repeated(80),
-            "a" + wide.repeated(61) + "….zip", shortenedNote);
-        row("combining marks", zip, "", "a" + accented.repeated(150),
+        // Cut at a whole character to the folder's limit, the usual 255 bytes.
+        const QString accented = QString::fromUtf8("e\u0301");
+        row("long title", zip, "", "a" + accented.repeated(150),
             "a" + accented.repeated(82) + "….zip", shortenedNote);
         row("title of a zero-width space only", vj, "", "\u200B", "",
             invalidNote + "'新しい名前が空になりました。'");
@@ -206,7 +191,6 @@ private slots:
         // The last note names the first failure that was not "not found".
         row("server error, then not found", vj, "", "T", "",
             "Internal Server Error|Internal Server Error", "server error");
-        row("trickle past the file's deadline", vj, "", "T", "", timedOut, "trickle");
         row("source gone", vj, "", "T", "", "'ソースファイルが見つかりません。'", "source gone");
         // A name that fails ends the entry: no other candidate is tried.
         row("read-only folder", vj, "", "T", "", "'リネームに失敗しました。'", "read-only");
@@ -227,58 +211,50 @@ private slots:
         const QByteArray charset = page.section(' ', 0, 0).toLatin1();
         QTextCodec *codec = QTextCodec::codecForName(charset);
         const QString meta = page.endsWith(" meta") ? "<meta charset=\"" + charset + "\">" : "";
-        shop->setPage(home,
-                      (codec ? codec : QTextCodec::codecForMib(106))
-                          ->fromUnicode(pcHtml(title, "RJ123456", meta)),
-                      meta.isEmpty() ? "text/html; charset=" + charset : "text/html");
-        shop->setPage(TestShop::productPath("home", "ZZ123456"), "<html><body>x</body></html>",
-                      "text/html");
+        shop.setPage(home,
+                     (codec ? codec : QTextCodec::codecForMib(106))
+                         ->fromUnicode(pcHtml(title, "RJ123456", meta)),
+                     meta.isEmpty() ? "text/html; charset=" + charset : "text/html");
+        shop.setPage(TestShop::productPath("home", "ZZ123456"), "<html><body>x</body></html>",
+                     "text/html");
         // The first of the two pages of VJ123456 is served as the setup says.
-        shop->setPage(soft, page == "nested" ? "<html><body>" + QByteArray("<div>").repeated(30000)
-                                             : pcHtml(title).toUtf8());
-        shop->setPage(pro, pcHtml(title).toUtf8());
+        shop.setPage(soft, page == "nested" ? "<html><body>" + QByteArray("<div>").repeated(30000)
+                                            : pcHtml(title).toUtf8());
+        shop.setPage(pro, pcHtml(title).toUtf8());
         const QMap<QString, TestShop::Behaviour> behaviours{
             {"not found", TestShop::NotFound},
             {"silent", TestShop::NeverAnswer},
             {"empty body", TestShop::EmptyBody},
             {"server error", TestShop::ServerError}};
-        shop->setBehaviour(soft, behaviours.value(page, TestShop::Serve));
+        shop.setBehaviour(soft, behaviours.value(page, TestShop::Serve));
         if (page == "server error")
-            shop->setBehaviour(pro, TestShop::NotFound);
+            shop.setBehaviour(pro, TestShop::NotFound);
         if (page == "redirect loop")
-            shop->setRedirect(soft, soft);
-        if (page == "trickle")
-            shop->setSlow(soft, 30000, 300);
+            shop.setRedirect(soft, soft);
         if (page == "slow")
-            shop->setSlow(home, 2000, 10);
+            shop.setSlow(home, 2000, 10);
         TestShop::Rule endless;
         endless.endless = true;
         if (page == "body without end")
-            shop->setRule(soft, endless);
+            shop.setRule(soft, endless);
         if (page == "moved") // the catalogue's touch page
-            shop->setRedirect(TestShop::productPath("home", "RJ100001"),
-                              TestShop::productPath("home-touch", "RJ100001"), 301);
+            shop.setRedirect(TestShop::productPath("home", "RJ100001"),
+                             TestShop::productPath("home-touch", "RJ100001"), 301);
         QTemporaryDir outside;
-        for (const QString &name : existing) {
-            if (page == "link")
-                QVERIFY(QFile::link(outside.filePath(name), work->filePath(name)));
-            else
-                file(name);
-        }
+        for (const QString &name : existing)
+            QVERIFY(QFile::link(outside.filePath(name), work->filePath(name)));
         QList<QFileInfo> files;
         for (const QString &name : sources)
             files.append(file(name));
-        auto expected = snapshot(work->path());
         if (page == "source gone")
             QVERIFY(QFile::remove(files.first().absoluteFilePath()));
+        auto expected = snapshot(work->path());
         if (page == "read-only")
             QVERIFY(QFile::setPermissions(work->path(), QFile::ReadOwner | QFile::ExeOwner));
 
         Run run;
         run.renamer->setTransferTimeout(1500);
         run.renamer->setMaxPageBytes(1024 * 1024);
-        if (page == "trickle")
-            run.renamer->setFileDeadline(1500, 1500);
         if (setup.contains('='))
             run.option->storeRenameOption(OptionText::parse(setup));
         const bool ended = run.run(files);
@@ -291,31 +267,28 @@ private slots:
                      qPrintable(told));
         }
         QCOMPARE(run.ends.last().status, int(names.isEmpty() ? Entry::Error : Entry::Done));
-        QCOMPARE(run.ends.last().newName, names.isEmpty() ? run.ends.last().newName : names.last());
         for (int i = 0; i < names.size(); ++i)
             expected.insert(names.at(i), expected.take(sources.at(i)));
-        if (page != "source gone")
-            QCOMPARE(snapshot(work->path()), expected);
+        QCOMPARE(snapshot(work->path()), expected);
         QVERIFY(QDir(outside.path()).isEmpty()); // no link followed
         // Qt repeats some requests on a busy machine; without a hop limit it would follow fifty.
-        QVERIFY(shop->requests().size() <= 3 * (2 + WebDownloader::MaxRedirects));
+        QVERIFY(shop.requests().size() <= 3 * (2 + WebDownloader::MaxRedirects));
     }
 
-    // After a file ran out of time, the next gets the short deadline while the shop stays silent.
-    void silentShop()
+    // A page still arriving at the file's deadline ends the file; the next
+    // gets the short deadline while the shop stays that slow.
+    void slowShop()
     {
-        shop->setBehaviour(soft, TestShop::NeverAnswer);
+        shop.setSlow(soft, 30000, 300);
         Run run;
         run.renamer->setFileDeadline(2000, 200);
         LogCapture log;
         QVERIFY(run.run({file("VJ123456 a.zip"), file("VJ123456 b.zip")}));
-        const QList<Event> finished = run.ends;
-        QCOMPARE(finished.size(), 2);
-        QCOMPARE(finished.at(0).message + finished.at(1).message, timedOut + timedOut);
+        QCOMPARE(run.ends.size(), 2);
+        QCOMPARE(run.ends.at(0).message + run.ends.at(1).message, timedOut + timedOut);
         const QStringList deadlines = log.matching("{deadline: ");
         QCOMPARE(deadlines.size(), 2);
-        QVERIFY(deadlines.at(0).endsWith("{deadline: 2000 ms}"));
-        QVERIFY(deadlines.at(1).endsWith("{deadline: 200 ms}"));
+        QVERIFY(deadlines.last().endsWith("{deadline: 200 ms}"));
     }
 
     // The parts of one product share their pages: each is asked for once a run,
@@ -327,8 +300,8 @@ private slots:
         QTest::addColumn<int>("requests");
         QTest::addRow("found on the second category") << "maniax" << QString() << 2;
         QTest::addRow("found nowhere") << QString() << QString() << 6;
-        QTest::addRow("same prefix starts on that category") << "maniax"
-                                                             << "RJ654321" << 3;
+        QTest::addRow("same prefix starts on that category")
+            << "maniax" << QString("RJ654321") << 3;
     }
 
     void onePageRequestPerProduct()
@@ -339,18 +312,15 @@ private slots:
         QList<QFileInfo> files;
         for (const QString &id : QStringList{"RJ123456", otherId}) {
             if (!category.isEmpty() && !id.isEmpty())
-                shop->setPage(TestShop::productPath(category, id), pcHtml("T", id).toUtf8());
+                shop.setPage(TestShop::productPath(category, id), pcHtml("T", id).toUtf8());
             for (int part = 1; part <= 5 && !id.isEmpty(); ++part)
                 files << file(QStringLiteral("%1.part%2.rar").arg(id).arg(part));
         }
         Run run;
         QVERIFY(run.run(files));
-        QCOMPARE(shop->requests().size(), requests);
-        const QList<Event> ends = run.ends;
-        const int expected = category.isEmpty() ? Entry::Error : Entry::Done;
-        QCOMPARE(std::count_if(ends.begin(), ends.end(),
-                               [&](const Event &end) { return end.status == expected; }),
-                 files.size());
+        QCOMPARE(shop.requests().size(), requests);
+        QCOMPARE(QDir(work->path()).entryList({"T*.part*.rar"}).size(),
+                 category.isEmpty() ? 0 : files.size());
     }
 
     // A busy shop is asked again after the wait it names, capped, at most
@@ -359,39 +329,35 @@ private slots:
     {
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("retryAfter"); // "date": an HTTP date 4 s ahead
-        QTest::addColumn<int>("times");          // such answers before the page; -1: always
         QTest::addColumn<int>("requests");
         QTest::addColumn<int>("minGapMs");    // between the first two requests
         QTest::addColumn<QString>("message"); // a part of the last one; empty: Done
-        QTest::addRow("503, HTTP date") << 503 << "date" << 1 << 2 << 2500 << QString();
-        QTest::addRow("long wait capped") << 429 << "3600" << 1 << 2 << 3900 << QString();
+        QTest::addRow("HTTP date") << 503 << "date" << 2 << 2500 << QString();
+        QTest::addRow("long wait capped") << 429 << "3600" << 2 << 3900 << QString();
         QTest::addRow("busy thrice, named over a later 404")
-            << 503 << "0" << -1 << 4 << 0 << "Service Unavailable";
+            << 503 << "0" << 4 << 0 << "Service Unavailable";
     }
 
     void busyOrFailingPage()
     {
         QFETCH(int, status);
         QFETCH(QString, retryAfter);
-        QFETCH(int, times);
         QFETCH(int, requests);
         QFETCH(int, minGapMs);
         QFETCH(QString, message);
-        if (times > 0)
-            shop->setPage(soft, pcHtml("T").toUtf8());
+        shop.setPage(soft, pcHtml("T").toUtf8());
         TestShop::Rule rule;
         rule.status = status;
-        rule.times = times;
+        rule.times = message.isEmpty() ? 1 : -1; // busy once, or always
         if (retryAfter == "date")
             retryAfter = QLocale::c().toString(QDateTime::currentDateTimeUtc().addSecs(4),
                                                "ddd, dd MMM yyyy hh:mm:ss 'GMT'");
-        if (!retryAfter.isEmpty())
-            rule.headers.append({"Retry-After", retryAfter.toLatin1()});
-        shop->setRule(soft, rule);
+        rule.headers.append({"Retry-After", retryAfter.toLatin1()});
+        shop.setRule(soft, rule);
         Run run;
         run.renamer->setRetryWaitCap(4000);
         QVERIFY(run.run({file("VJ123456.zip")}));
-        const QList<TestShop::LoggedRequest> log = shop->requests();
+        const QList<TestShop::LoggedRequest> log = shop.requests();
         QCOMPARE(log.size(), requests);
         QVERIFY(log.at(1).receivedMs - log.at(0).answeredMs >= minGapMs);
         QCOMPARE(run.started.load(), message.isEmpty() ? 1 : 2); // retries add no row
