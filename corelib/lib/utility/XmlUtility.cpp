@@ -7,8 +7,11 @@
 #include <tidy/tidy.h>
 #include <tidy/tidybuffio.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 namespace zorv {
 
@@ -90,7 +93,7 @@ QString bufferText(const TidyBuffer &buffer)
 
 bool XmlUtility::nestedTooDeeply(const QString &html)
 {
-    int depth = 0;
+    std::vector<std::string> open;
     const int size = html.size();
     for (int at = html.indexOf(QLatin1Char('<')); at >= 0 && at + 1 < size;
          at = html.indexOf(QLatin1Char('<'), at + 1)) {
@@ -123,10 +126,18 @@ bool XmlUtility::nestedTooDeeply(const QString &html)
         const int close = html.indexOf(QLatin1Char('>'), end);
         if (close < 0)
             break;
-        if (closing)
-            depth = qMax(0, depth - 1);
-        else if (html.at(close - 1) != QLatin1Char('/') && ++depth > MaxNestingDepth)
-            return true;
+        if (closing) {
+            // The repair drops an end tag that closes nothing, so only one
+            // that matches an open element (and the ones it implies closed)
+            // makes the page shallower: "<div>x</span>" over and over nests.
+            const auto match = std::find(open.rbegin(), open.rend(), name);
+            if (match != open.rend())
+                open.erase(std::next(match).base(), open.end());
+        } else if (html.at(close - 1) != QLatin1Char('/')) {
+            open.push_back(name);
+            if (int(open.size()) > MaxNestingDepth)
+                return true;
+        }
         at = close;
     }
     return false;

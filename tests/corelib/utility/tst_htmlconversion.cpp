@@ -42,6 +42,8 @@ private slots:
         QTest::newRow("at the limit") << QString("<div>").repeated(limit) << false;
         QTest::newRow("one past the limit") << QString("<div class=a>").repeated(limit + 1) << true;
         QTest::newRow("closed again") << QString("<div>x</div>").repeated(30000) << false;
+        QTest::newRow("end tags that close nothing")
+            << QString("<div>x</span>").repeated(600) << true;
         QTest::newRow("void elements, unclosed items and cells, tags in a script and a comment")
             << QString("<p><li><td><tr><br><img src=a><script><i></script><!--<i>-->")
                    .repeated(30000)
