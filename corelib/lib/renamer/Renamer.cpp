@@ -474,9 +474,9 @@ int Renamer::renameFile(const EntryPtr &entry, const WorkInfo &work, QString &me
     for (; n <= maxDuplicateNumber; ++n) {
         candidate =
             composeFileName(renameOption, entry->id(), work, suffix, n, maxBytes, &shortened);
-        // A file that bears its name already (a second run over a folder)
-        // must not be moved away from it to " (1)".
-        if (n == 0 && candidate == fileInfo.fileName()) {
+        // A file that bears its name already (a second run over a folder),
+        // numbered or not, must not be moved away from it to the next number.
+        if (candidate == fileInfo.fileName()) {
             if (!QFileInfo::exists(fileInfo.absoluteFilePath()) && !fileInfo.isSymLink()) {
                 result = FileRename::SourceMissing;
                 break;
@@ -608,8 +608,14 @@ bool Renamer::retryLater(const QNetworkReply *reply)
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if ((status != 429 && status != 503) || retriesLeft <= 0)
         return false;
-    --retriesLeft;
+    // A busy shop answers: it is not a silent one.
+    shopSilent = false;
     const qint64 waitMs = retryAfterMs(reply->rawHeader("Retry-After"), retryWaitCapMs);
+    // A wait past the file's deadline would end as a time-out that blames a
+    // shop that did answer: the page fails now, as busy.
+    if (!fileDeadline.isForever() && waitMs >= fileDeadline.remainingTime())
+        return false;
+    --retriesLeft;
     qCDebug(lcZorv).noquote() << QStringLiteral("page busy, asked again in %1 ms. %2")
                                      .arg(waitMs)
                                      .arg(reply->url().toString());

@@ -156,6 +156,8 @@ private slots:
         row("(2) when (1) is taken too", zip, "T.zip|T (1).zip", "T", "T (2).zip", duplicateNote);
         row("file already bears the name", "T[RJ123456].zip", "", "T", "T[RJ123456].zip",
             "'既に変更済みです。'", "off=maker,date,age space=0");
+        row("file already bears its numbered name", "T[RJ123456] (1).zip", "T[RJ123456].zip", "T",
+            "T[RJ123456] (1).zip", "'既に変更済みです。'", "off=maker,date,age space=0");
         row("both notes in order", zip, "A＜B.zip", "A<B", "A＜B (1).zip",
             invalidNote + duplicateNote);
         row("two files, one new name", "RJ123456 first.zip|second RJ123456.zip", "", "T",
