@@ -73,9 +73,18 @@ bool BatchRunner::isRequested(int argc, char **argv)
         if (std::strcmp(argv[i], "--") == 0)
             return false;
         for (const char *mode : modeArguments) {
-            if (std::strcmp(argv[i], mode) == 0)
+            const size_t length = std::strlen(mode);
+            // "--undo=3" as well as "--undo".
+            if (std::strncmp(argv[i], mode, length) == 0 &&
+                (argv[i][length] == '\0' || (mode[1] == '-' && argv[i][length] == '=')))
                 return true;
         }
+        // Short options run together, as "-bn": the window must never take
+        // a preview for a real run. Anything else like them goes to the
+        // option parser too, which names what it does not know.
+        const char *word = argv[i];
+        if (word[0] == '-' && word[1] != '-' && std::strpbrk(word + 1, "bnhv"))
+            return true;
     }
     return false;
 }
