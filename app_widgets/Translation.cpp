@@ -14,12 +14,19 @@ bool Translation::install()
     if (locale.language() == QLocale::C)
         return false;
     QTranslator *translator = new QTranslator(QCoreApplication::instance());
-    // ":/translations/zorv_<language>.qm", tried for each of the locale's
-    // languages in turn; none for Japanese, the language written.
-    if (translator->load(locale, QStringLiteral("zorv"), QStringLiteral("_"),
-                         QStringLiteral(":/translations")) &&
-        QCoreApplication::installTranslator(translator))
-        return true;
+    // The user's languages in their order ("ja:en" in LANGUAGE, say): the
+    // first that is Japanese, the language written, or that has a
+    // ":/translations/zorv_<language>.qm" wins.
+    const QStringList languages = locale.uiLanguages();
+    for (const QString &tag : languages) {
+        const QString language = tag.section(QLatin1Char('-'), 0, 0);
+        if (language == QLatin1String("ja"))
+            break;
+        if (translator->load(QStringLiteral("zorv_") + language,
+                             QStringLiteral(":/translations")) &&
+            QCoreApplication::installTranslator(translator))
+            return true;
+    }
     delete translator;
     return false;
 }
