@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <QLockFile>
 #include <QMutexLocker>
 #include <QStandardPaths>
 
@@ -21,6 +22,9 @@
 namespace zorv {
 
 namespace {
+
+// How long a run waits for another process holding the journal's lock.
+const int lockWaitMs = 5000;
 
 // Only run records are needed to number a new run; the other lines are not parsed.
 const QByteArray runMarker = QByteArrayLiteral("\"type\":\"run\"");
@@ -69,6 +73,12 @@ QString Journal::defaultPath()
 
 int Journal::beginRun(const QString &mode, const QJsonObject &extra)
 {
+    // A window and batch runs beside it share the journal: the next run
+    // number is read and written under the lock file, so no two runs get
+    // one number. Without the lock (an unwritable folder) the run goes on.
+    QDir().mkpath(QFileInfo(path_).absolutePath());
+    QLockFile lockFile(path_ + QStringLiteral(".lock"));
+    lockFile.tryLock(lockWaitMs);
     int highest = 0;
     const QString old = path_ + QStringLiteral(".1");
     for (const QString &file : {old, path_}) {
@@ -83,7 +93,7 @@ int Journal::beginRun(const QString &mode, const QJsonObject &extra)
     QMutexLocker lock(&mutex);
     run_ = highest + 1;
     lastSeq = 0;
-    append(record, false);
+    append(record, false, true);
     return run_;
 }
 
@@ -91,6 +101,12 @@ int Journal::run() const
 {
     QMutexLocker lock(&mutex);
     return run_;
+}
+
+int Journal::lastSequence() const
+{
+    QMutexLocker lock(&mutex);
+    return lastSeq;
 }
 
 int Journal::intent(const QString &folder, const QString &oldName, const QString &newName,
@@ -124,19 +140,26 @@ QList<QJsonObject> Journal::records() const
     return readLines(path_ + QStringLiteral(".1"), QByteArray()) + readLines(path_, QByteArray());
 }
 
-void Journal::append(const QJsonObject &record, bool sync)
+void Journal::append(const QJsonObject &record, bool sync, bool locked)
 {
     const QFileInfo info(path_);
     if (!QDir().mkpath(info.absolutePath()))
         return fail(QStringLiteral("cannot create its folder"));
     if (info.size() > sizeLimit) {
-        const QString old = path_ + QStringLiteral(".1");
-        QFile::remove(old);
-        QString error;
-        if (FileRename::renameNoReplace(path_, old, &error) != FileRename::Renamed)
-            qCWarning(lcZorv).noquote()
-                << QStringLiteral("zorv: the journal %1 could not be rotated: %2")
-                       .arg(path_, error);
+        // Another process may rotate at the same moment: under the lock, and
+        // only while the file is still the large one.
+        QLockFile lockFile(path_ + QStringLiteral(".lock"));
+        if (!locked)
+            lockFile.tryLock(lockWaitMs);
+        if (QFileInfo(path_).size() > sizeLimit) {
+            const QString old = path_ + QStringLiteral(".1");
+            QFile::remove(old);
+            QString error;
+            if (FileRename::renameNoReplace(path_, old, &error) != FileRename::Renamed)
+                qCWarning(lcZorv).noquote()
+                    << QStringLiteral("zorv: the journal %1 could not be rotated: %2")
+                           .arg(path_, error);
+        }
     }
     QFile file(path_);
     // One write per line in append mode: lines of a window and a batch run

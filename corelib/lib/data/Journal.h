@@ -32,6 +32,8 @@ public:
     // it; extra fields go into the run record.
     int beginRun(const QString &mode, const QJsonObject &extra = QJsonObject());
     int run() const;
+    // The number of this run's latest intent (0 before the first).
+    int lastSequence() const;
     // Returns the intent's number within the run, for outcome().
     int intent(const QString &folder, const QString &oldName, const QString &newName,
                const QJsonObject &extra = QJsonObject());
@@ -42,7 +44,8 @@ public:
     QList<QJsonObject> records() const;
 
 private:
-    void append(const QJsonObject &record, bool sync);
+    // locked: the caller holds the journal's lock file already.
+    void append(const QJsonObject &record, bool sync, bool locked = false);
     void fail(const QString &reason);
 
     const QString path_;
