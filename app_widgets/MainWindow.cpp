@@ -340,7 +340,10 @@ void MainWindow::onTriggered_menu_tool_undo()
 {
     const QString title = tr("ZORV:元に戻す");
     const int run = journal->run();
-    const QList<Undo::Step> planned = Undo(*journal).undo(run, true, journal->path());
+    // The worker may rename more while the user is asked: only what was
+    // counted is taken back.
+    const int lastSeq = journal->lastSequence();
+    const QList<Undo::Step> planned = Undo(*journal).undo(run, true, journal->path(), lastSeq);
     int count = 0;
     for (const Undo::Step &step : planned)
         count += step.state == Undo::Step::Preview ? 1 : 0;
@@ -355,7 +358,7 @@ void MainWindow::onTriggered_menu_tool_undo()
 
     int done = 0;
     QStringList notDone;
-    for (const Undo::Step &step : Undo(*journal).undo(run, false, journal->path())) {
+    for (const Undo::Step &step : Undo(*journal).undo(run, false, journal->path(), lastSeq)) {
         if (step.state != Undo::Step::Done) {
             notDone.append(QStringLiteral("%1: %2").arg(step.from, step.message));
             continue;

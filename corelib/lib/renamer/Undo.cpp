@@ -111,13 +111,13 @@ int Undo::latestRun() const
     return 0;
 }
 
-QList<Undo::Step> Undo::undo(int run, bool dryRun, const QString &journalPath) const
+QList<Undo::Step> Undo::undo(int run, bool dryRun, const QString &journalPath, int lastSeq) const
 {
     QList<Step> steps;
     Journal journal(journalPath);
     for (int i = renames.size() - 1; i >= 0; --i) {
         const Rename &rename = renames.at(i);
-        if (rename.run != run || !rename.renamed || rename.undoneBy)
+        if (rename.run != run || !rename.renamed || rename.undoneBy || rename.seq > lastSeq)
             continue;
         Step step;
         step.id = rename.id;

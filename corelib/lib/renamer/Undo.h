@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <climits>
+
 namespace zorv {
 
 class Journal;
@@ -42,8 +44,9 @@ public:
     // 0 when there is none.
     int latestRun() const;
     // Takes the run back (only says what it would do when dryRun) and
-    // journals what it did in the journal at journalPath.
-    QList<Step> undo(int run, bool dryRun, const QString &journalPath) const;
+    // journals what it did in the journal at journalPath. Renames after
+    // lastSeq (made while the user was asked, say) stay as they are.
+    QList<Step> undo(int run, bool dryRun, const QString &journalPath, int lastSeq = INT_MAX) const;
 
 private:
     struct Rename
