@@ -21,24 +21,15 @@ enum Mode {
 
 struct Result
 {
-    bool finished = false;
-    QProcess::ExitStatus status = QProcess::CrashExit;
+    bool exited = false; // on its own, within the time limit
     int exitCode = -1;
-    QString output;    // standard output
-    QStringList lines; // its lines, without the empty one after the last break
+    QStringList lines; // standard output, without the empty line after the last break
     QString log;       // standard error: the program's log
-    bool exited() const { return finished && status == QProcess::NormalExit; }
 };
 
 inline QString program()
 {
     return QDir(TestPaths::binDir()).filePath(QStringLiteral("zorv"));
-}
-
-// What the program logs when its automation hook closes the window.
-inline QString closingLine()
-{
-    return QStringLiteral("{idle, closing the window.}");
 }
 
 // The runtime folder of every program this test process starts: a window of
@@ -49,13 +40,6 @@ inline QString runtimeFolder()
     return folder.path();
 }
 
-inline bool touch(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write("product file\n") > 0;
-}
-
-// Makes the folder hold a "plugins" folder with the store plug-in.
 inline bool addStorePlugin(const QString &folder)
 {
     const QDir dir(folder);
@@ -88,31 +72,21 @@ inline void start(QProcess &process, const QString &workingDirectory, const QStr
     process.start(executable, arguments);
 }
 
-// Waits for the end (killing a process that outlives the limit).
-inline Result finish(QProcess &process)
-{
-    Result result;
-    result.finished = process.waitForFinished(timeout);
-    if (!result.finished) {
-        process.kill();
-        process.waitForFinished();
-    }
-    result.status = process.exitStatus();
-    result.exitCode = process.exitCode();
-    result.output = QString::fromUtf8(process.readAllStandardOutput());
-    result.lines = result.output.split(QLatin1Char('\n'));
-    if (result.lines.constLast().isEmpty())
-        result.lines.removeLast();
-    result.log = QString::fromUtf8(process.readAllStandardError());
-    return result;
-}
-
+// Waits for the end; QProcess kills one that outlives the limit.
 inline Result run(const QString &workingDirectory, const QStringList &arguments, Mode mode,
                   const QString &proxy = QString(), const QString &executable = program())
 {
     QProcess process;
     start(process, workingDirectory, arguments, mode, proxy, executable);
-    return finish(process);
+    Result result;
+    result.exited =
+        process.waitForFinished(timeout) && process.exitStatus() == QProcess::NormalExit;
+    result.exitCode = process.exitCode();
+    result.lines = QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'));
+    if (result.lines.constLast().isEmpty())
+        result.lines.removeLast();
+    result.log = QString::fromUtf8(process.readAllStandardError());
+    return result;
 }
 
 } // namespace ProcessRun

@@ -4,12 +4,8 @@
 #include "PluginDialog.h"
 #include "plugin/PluginManager.h"
 
-#include <QDesktopServices>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTextBrowser>
-#include <QTreeWidget>
 #include <QtTest>
+#include <QtWidgets>
 
 #include <tidy/tidy.h>
 
@@ -17,20 +13,13 @@ using namespace zorv;
 
 // The about box, and the lists of the loaded plug-ins and of the libraries the
 // program runs with: a click on a row (in any column) and on the detail button
-// shows that row's detail, whose links open in the desktop's browser.
+// shows that row's detail.
 class TestInfoDialogs : public QObject
 {
     Q_OBJECT
 
-public slots:
-    void openUrl(const QUrl &url) { opened.append(url); } // the desktop's browser
-
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(manager.load(QStringLiteral(ZORV_FAKE_PLUGIN_DIR)));
-        QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "openUrl");
-    }
+    void initTestCase() { QVERIFY(manager.load(QStringLiteral(ZORV_FAKE_PLUGIN_DIR))); }
 
     void aboutShowsVersion()
     {
@@ -43,15 +32,11 @@ private slots:
         QTest::addColumn<bool>("plugins"); // else the libraries
         QTest::addColumn<int>("column");   // of the clicked cell, whose text is the row's tag
         QTest::addColumn<QString>("detail");
-        const auto row = [](const char *cell, bool plugins, int column, const QString &detail) {
-            QTest::newRow(cell) << plugins << column << detail;
-        };
-        row("Alpha Store", true, 0,
-            "Alpha Store|2.3.4|Copyright (C) 2025 Alpha Makers|alpha.example.test");
-        row("0.9-beta", true, 1, "Beta Store|0.9-beta|(C) Beta|beta.example.test");
-        row("Qt", false, 0, "Qt|Version: " + QString(qVersion()) + "|https://www.qt.io/");
-        row("HTML Tidy", false, 0,
-            "HTML Tidy|Version: " + QString(tidyLibraryVersion()) + "|https://www.html-tidy.org/");
+        // The second row of each list: the click picks the row it is on.
+        QTest::newRow("0.9-beta") << true << 1 << "Beta Store|0.9-beta|(C) Beta|beta.example.test";
+        QTest::newRow("HTML Tidy") << false << 0
+                                   << "HTML Tidy|Version: " + QString(tidyLibraryVersion()) +
+                                          "|https://www.html-tidy.org/";
     }
 
     void detail()
@@ -71,16 +56,10 @@ private slots:
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier,
                           tree->visualRect(index).center());
         QString shown;
-        opened.clear();
         ModalWatcher<QDialog> watcher([&](QDialog *dialog) {
             for (const QLineEdit *edit : dialog->findChildren<QLineEdit *>())
                 shown += edit->text() + '|';
-            auto *browser = dialog->findChild<QTextBrowser *>();
-            shown += browser->toPlainText().replace('\n', '|');
-            QTextCursor cursor(browser->document());
-            cursor.setPosition(browser->toPlainText().indexOf("https://") + 12);
-            QTest::mouseClick(browser->viewport(), Qt::LeftButton, Qt::NoModifier,
-                              browser->cursorRect(cursor).center());
+            shown += dialog->findChild<QTextBrowser *>()->toPlainText().replace('\n', '|');
             dialog->close();
         });
         QTest::mouseClick(list->findChild<QPushButton *>(QStringLiteral("detailPushButton")),
@@ -88,12 +67,10 @@ private slots:
         QVERIFY(watcher.handled());
         for (const QString &text : detail.split('|'))
             QVERIFY2(shown.contains(text), qPrintable(shown));
-        QCOMPARE(opened.size(), plugins ? 0 : 1);
     }
 
 private:
     PluginManager manager;
-    QList<QUrl> opened;
 };
 
 QTEST_MAIN(TestInfoDialogs)

@@ -28,7 +28,7 @@ private slots:
 
         const ProcessRun::Result result = ProcessRun::run(
             home.path(), {}, ProcessRun::Window, {}, prefix.filePath(ZORV_INSTALL_BINDIR "/zorv"));
-        QVERIFY2(result.exited() && result.exitCode == 0, qPrintable(result.log));
+        QVERIFY2(result.exited && result.exitCode == 0, qPrintable(result.log));
         QVERIFY2(result.log.contains("{plugin loaded. #Sakuvo.so}"), qPrintable(result.log));
     }
 };
