@@ -158,7 +158,8 @@ private slots:
         const QStringList before = filesIn(dir.path());
         qputenv("LC_ALL", "en_US.UTF-8");
 
-        const Result preview = zorv(dir.path(), QStringList{"-b", "-n"} + files);
+        // Run together, as users write them: still batch mode, still a preview.
+        const Result preview = zorv(dir.path(), QStringList{"-bn"} + files);
         QCOMPARE(filesIn(dir.path()), before);
         QVERIFY(QDir(home->path()).isEmpty());
         QCOMPARE(preview.lines.value(1),
