@@ -209,6 +209,7 @@ void MainWindow::onCreated(QList<EntryPtr> entries)
     table->setRowCount(total);
 
     for (const EntryPtr &entry : qAsConst(entries)) {
+        waitingPaths.insert(entry->fileInfo().absoluteFilePath());
         const PluginInterface *plugin = entry->plugin();
         const QString host = plugin ? plugin->information()->support : QString();
         const QStringList texts = {entry->id(),
@@ -244,6 +245,8 @@ void MainWindow::onFinished(EntryPtr entry, RequestPtr)
 {
     const int row = entry->number();
     const int status = entry->status();
+    if (status == Entry::Done || status == Entry::Error)
+        waitingPaths.remove(entry->fileInfo().absoluteFilePath());
     setCellText(row, StateColumn, Entry::statusLabel(status));
     setCellText(row, NewNameColumn, entry->newName());
     setCellText(row, CommentColumn, entry->message());
@@ -318,10 +321,14 @@ void MainWindow::addFiles(const QStringList &paths)
     if (!renamer)
         return;
     // Folders are not expanded: a folder goes to the plug-ins under its own name.
+    // A file still waiting in the list (dropped twice, or handed over again
+    // by a second double-click) is not added again: its second row could
+    // only fail, the first having renamed it.
     QList<QFileInfo> files;
     for (const QString &path : paths) {
         const QFileInfo file(path);
-        if (file.exists())
+        if (file.exists() && !waitingPaths.contains(file.absoluteFilePath()) &&
+            !files.contains(file))
             files.append(file);
     }
     renamer->add(files);

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QList>
 #include <QMainWindow>
+#include <QSet>
 #include <QSharedPointer>
 #include <QString>
 #include <QStringList>
@@ -85,6 +86,8 @@ private:
     // by their new path, for the undo.
     QSharedPointer<Journal> journal;
     QHash<QString, int> renamedRows;
+    // Files handed to the renamer that have not finished yet, by absolute path.
+    QSet<QString> waitingPaths;
     QString optionPath;
     QString snapshotFile;
 };

@@ -68,7 +68,9 @@ private slots:
             QFile(folder.filePath(QString::fromUtf8(name))).open(QIODevice::WriteOnly);
         QMimeData data;
         QList<QUrl> urls = {QUrl(QStringLiteral("http://www.sakuvo.example/RJ100003.zip"))};
-        for (const char *name : {"RJ999999.zip", "RJ100001 folder", "RJ100002 gone.zip"})
+        // The same file twice gets one row.
+        for (const char *name :
+             {"RJ999999.zip", "RJ100001 folder", "RJ100002 gone.zip", "RJ999999.zip"})
             urls.append(QUrl::fromLocalFile(folder.filePath(QString::fromUtf8(name))));
         data.setUrls(urls);
         data.setText(folder.filePath(QStringLiteral("text.zip")));
