@@ -162,14 +162,19 @@ FileRename::Result Renamer::moveFile(const EntryPtr &entry, const QString &from,
                                      QString *error)
 {
     if (dryRun) {
-        // The names a dry run has proposed count as taken, so its " (n)" are
-        // those the real run gives.
+        // The folder as the real run would have left it so far: names the
+        // preview handed out are taken, and names it moved files away from
+        // are free, so its " (n)" are those the real run gives.
         const QFileInfo target(to);
-        if (target.exists() || target.isSymLink() || previewedPaths.contains(to))
+        const bool onDisk = (target.exists() || target.isSymLink()) && !previewedAway.contains(to);
+        if (onDisk || previewedPaths.contains(to))
             return FileRename::TargetExists;
-        if (!QFileInfo::exists(from))
+        if (!QFileInfo::exists(from) || previewedAway.contains(from))
             return FileRename::SourceMissing;
         previewedPaths.insert(to);
+        previewedPaths.remove(from);
+        previewedAway.insert(from);
+        previewedAway.remove(to);
         return FileRename::Renamed;
     }
     const QFileInfo target(to);

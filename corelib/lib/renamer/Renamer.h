@@ -133,6 +133,7 @@ private:
     QSharedPointer<Journal> journal;
     bool dryRun = false;
     QSet<QString> previewedPaths; // names a dry run has handed out
+    QSet<QString> previewedAway;  // names a dry run has moved files away from
     QList<EntryPtr> queue;
     QList<EntryPtr> finishedEntries;
     EntryPtr current;
