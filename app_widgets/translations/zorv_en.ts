@@ -343,6 +343,14 @@
         <source>&apos;ページの入れ子が深すぎるので読めません。&apos;</source>
         <translation>&apos;The page is nested too deeply to be read.&apos;</translation>
     </message>
+    <message>
+        <source>&apos;ページを修復できませんでした。&apos;</source>
+        <translation>&apos;The page could not be repaired.&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;ページを修復するプログラム「%1」がインストールされていません。&apos;</source>
+        <translation>&apos;The page repair program &quot;%1&quot; is not installed.&apos;</translation>
+    </message>
 </context>
 <context>
     <name>zorv::Undo</name>

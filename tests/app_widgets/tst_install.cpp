@@ -30,6 +30,17 @@ private slots:
             home.path(), {}, ProcessRun::Window, {}, prefix.filePath(ZORV_INSTALL_BINDIR "/zorv"));
         QVERIFY2(result.exited && result.exitCode == 0, qPrintable(result.log));
         QVERIFY2(result.log.contains("{plugin loaded. #Sakuvo.so}"), qPrintable(result.log));
+
+        // It reads pages with the repair helper installed under the prefix
+        // (the proxy on a closed port fails the page before any repair).
+        QVERIFY(QFile(home.filePath("RJ100001.zip")).open(QIODevice::WriteOnly));
+        const QString helper = prefix.filePath(ZORV_INSTALL_LIBDIR "/zorv/zorv-repair");
+        const ProcessRun::Result batch = ProcessRun::run(
+            home.path(), {"--batch", "--verbose", "RJ100001.zip"}, ProcessRun::Batch,
+            "http://127.0.0.1:1", prefix.filePath(ZORV_INSTALL_BINDIR "/zorv"));
+        QVERIFY2(
+            batch.log.contains("{page repair helper: " + QFileInfo(helper).canonicalFilePath()),
+            qPrintable(batch.log));
     }
 };
 

@@ -5,6 +5,7 @@
 #include "TestShop.h"
 #include "Translation.h"
 #include "plugin/PluginManager.h"
+#include "renamer/RepairProcess.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -49,6 +50,7 @@ private slots:
         shop.addCatalogue(TestPaths::dataFile(QStringLiteral("pages")));
         qputenv("http_proxy", shop.proxyUrl().toLatin1());
         QVERIFY(plugins.load(TestPaths::pluginBuildDir()));
+        zorv::RepairProcess::setHelperProgram(TestPaths::repairHelper());
         window = new zorv::MainWindow;
         QVERIFY(window->initialize());
         table = window->findChild<QTableWidget *>();

@@ -5,6 +5,7 @@
 // out, "key=value" a line in the order below ("\n": a line break; "#": a note).
 #include "Sakuvo.h"
 #include "TestPaths.h"
+#include "renamer/RepairProcess.h"
 #include "utility/XmlUtility.h"
 
 #include <QTextCodec>
@@ -13,6 +14,8 @@
 class tst_Pages : public QObject
 {
     Q_OBJECT
+
+    zorv::RepairProcess repair{TestPaths::repairHelper()};
 
 private slots:
     void page_data()
@@ -48,9 +51,11 @@ private slots:
         if (expected.value(0).startsWith(QLatin1String("category=")))
             url = Sakuvo::productUrl(expected.takeFirst().section('=', 1), id);
 
-        const QDomDocument document = zorv::XmlUtility::htmlToXml(
-            QTextCodec::codecForName(plugin.information()->charset.toLatin1())
-                ->toUnicode(html.readAll()));
+        const QString text = QTextCodec::codecForName(plugin.information()->charset.toLatin1())
+                                 ->toUnicode(html.readAll());
+        QDomDocument document;
+        zorv::XmlUtility::loadRepairedPage(repair.repair(text.toUtf8(), QDeadlineTimer(60000)).xml,
+                                           &document);
         zorv::WorkInfo work;
         QString error;
         const bool result = plugin.parse(url, document, work, error);

@@ -12,6 +12,8 @@ struct TestPaths
     }
     static QString pluginBuildDir() { return QStringLiteral(ZORV_PLUGIN_BUILD_DIR); }
     static QString binDir() { return QStringLiteral(ZORV_BIN_DIR); }
+    // The page repair helper, which test programs do not have beside them.
+    static QString repairHelper() { return binDir() + QStringLiteral("/zorv-repair"); }
 #ifdef Q_OS_WIN
     static QString storePluginFile()
     {

@@ -4,19 +4,19 @@
 #include "data/Option.h"
 #include "data/Request.h"
 #include "plugin/PluginInterface.h"
+#include "renamer/FileMover.h"
 #include "renamer/PageMemory.h"
+#include "renamer/PageScheduler.h"
 #include "renamer/WebDownloader.h"
-#include "utility/FileRename.h"
 
 #include <QByteArray>
-#include <QDeadlineTimer>
 #include <QFileInfo>
-#include <QHash>
 #include <QList>
 #include <QMutex>
 #include <QObject>
-#include <QSet>
 #include <QSharedPointer>
+
+#include <memory>
 
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -26,9 +26,13 @@ class QTimer;
 namespace zorv {
 
 class Journal;
+class PageReader;
 
 // Drives every handed-over file from its product ID to its new name, one
-// entry and one page at a time, on a thread of its own.
+// entry and one page at a time, on a thread of its own: the scheduler says
+// which page comes next and how long it may take, the downloader fetches it,
+// the reader makes a product record of it (the page repaired in a helper
+// process of its own) and the mover gives the file its new name.
 class Renamer : public QObject
 {
     Q_OBJECT
@@ -37,12 +41,12 @@ public:
     static constexpr int DefaultTransferTimeoutMs = 30000;
     // The longest a shop's "come back later" is waited for before the same
     // page is asked again.
-    static constexpr int DefaultRetryWaitCapMs = 60000;
+    static constexpr int DefaultRetryWaitCapMs = PageScheduler::DefaultRetryWaitCapMs;
     // How long all the candidate pages of one file may take together, and how
     // long a file may take after another one ran out of time, until the shop
     // answers again.
-    static constexpr int DefaultFileDeadlineMs = 60000;
-    static constexpr int DefaultSilentShopDeadlineMs = 10000;
+    static constexpr int DefaultFileDeadlineMs = PageScheduler::DefaultFileDeadlineMs;
+    static constexpr int DefaultSilentShopDeadlineMs = PageScheduler::DefaultSilentShopDeadlineMs;
 
     explicit Renamer(QSharedPointer<Option> option, QObject *parent = nullptr);
     ~Renamer() override;
@@ -56,8 +60,11 @@ public:
     // its entries as Preview, with the names a real run would give them.
     void setJournal(QSharedPointer<Journal> journal);
     void setDryRun(bool dryRun);
+    // The deadline covers a file's pages from the first request to the
+    // repaired page; the repair helper's address space. Tests use small ones.
     void setFileDeadline(int milliseconds, int silentShopMilliseconds);
     void setMaxPageBytes(qint64 bytes);
+    void setRepairMemoryLimit(int mebibytes);
 
     // GUI thread: makes entries for the files the plug-ins recognise and queues them.
     void add(const QList<QFileInfo> &files);
@@ -85,55 +92,33 @@ private slots:
     void retryPage();
 
 private:
+    void startWorker();
+    void stopWorker();
+    bool isAborting() const;
+    EntryPtr takeCurrent();
+    // Fetches the entry's next page and waits until it is handled or the
+    // renamer is told to stop.
+    void fetchPage(const EntryPtr &entry);
     void startRequest(const EntryPtr &entry);
-    RequestPtr nextRequest(const EntryPtr &entry);
-    QList<int> candidateOrder(const EntryPtr &entry) const;
-    void noteCategory(const EntryPtr &entry, const RequestPtr &request);
     bool useRememberedPage(const EntryPtr &entry);
-    bool retryLater(const QNetworkReply *reply);
-    // Composes the new name and renames the entry's file to it, numbered
-    // " (n)" while the name is taken, with its old extension. Adds the notes
-    // to message, or puts the failure there; the outcome for the entry.
-    int renameFile(const EntryPtr &entry, const WorkInfo &work, QString &message,
-                   bool &nextAllowed);
+    // A page read: a found product gives the file its new name.
+    void settlePage(const EntryPtr &entry, const RequestPtr &request, const PageMemory::Page &page,
+                    bool nextAllowed, bool notFound);
     void finishPage(const EntryPtr &entry, int outcome, QString message, bool nextAllowed,
                     bool notFound);
-    // The rename itself, between its intent and its outcome in the journal;
-    // a dry run only reserves the name.
-    FileRename::Result moveFile(const EntryPtr &entry, const QString &from, const QString &to,
-                                QString *error);
 
     int transferTimeoutMs = DefaultTransferTimeoutMs;
-    int retryWaitCapMs = DefaultRetryWaitCapMs;
-    int fileDeadlineMs = DefaultFileDeadlineMs;
-    int silentShopDeadlineMs = DefaultSilentShopDeadlineMs;
     qint64 maxPageBytes = WebDownloader::DefaultMaxPageBytes;
-    // The deadline of the entry with this number, over all its candidates.
-    int deadlineEntry = -1;
-    QDeadlineTimer fileDeadline;
-    // Set when a download ran out of time, cleared by the shop's next answer.
-    bool shopSilent = false;
+    int repairMemoryMiB;
     bool abortRequested = false;
     QNetworkAccessManager *manager = nullptr;
     WebDownloader *downloader = nullptr;
     QTimer *retryTimer = nullptr;
-    int retriesLeft = 0;
-    // Worker thread only, for the life of this renamer (one run): pages by
-    // address, and by plug-in and ID prefix the category a product was
-    // last found on.
-    PageMemory pages;
-    QHash<QString, QString> lastFoundCategory;
-    // The current entry's candidates in the order they are tried, how far
-    // it got, and the failure that says most about why it went wrong.
-    int orderedEntry = -1;
-    QList<int> order;
-    int attempt = 0;
-    QString tellingFailure;
+    // Created with the worker, on its thread.
+    std::unique_ptr<PageReader> reader;
+    PageScheduler scheduler;
+    FileMover mover;
     QSharedPointer<Option> option;
-    QSharedPointer<Journal> journal;
-    bool dryRun = false;
-    QSet<QString> previewedPaths; // names a dry run has handed out
-    QSet<QString> previewedAway;  // names a dry run has moved files away from
     QList<EntryPtr> queue;
     QList<EntryPtr> finishedEntries;
     EntryPtr current;

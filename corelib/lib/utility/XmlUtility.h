@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDomDocument>
 #include <QString>
 
@@ -14,18 +15,16 @@ public:
     static bool readUntilStartElement(QXmlStreamReader &reader, const QString &name);
     static bool isEndElement(QXmlStreamReader &reader, const QString &name);
 
-    // Far deeper than real pages nest; the repair recurses once per level
+    // Far deeper than real pages nest; the DOM parser recurses once per level
     // and would overflow the stack on pages tens of thousands deep.
     static constexpr int MaxNestingDepth = 500;
-    // Whether the page's elements nest deeper than MaxNestingDepth, judged
-    // from its tags in one pass, without building anything.
-    static bool nestedTooDeeply(const QString &html);
 
-    // Repairs a downloaded page into XML text (empty on failure or when it is
-    // nested too deeply).
-    static QString htmlToXmlString(const QString &html);
-    // The repaired page as a DOM (empty when it cannot be parsed).
-    static QDomDocument htmlToXml(const QString &html);
+    enum Load { Loaded, NotWellFormed, TooDeep };
+    // Loads a repaired page into a DOM, only after one pass of the stream
+    // reader (which does not recurse) has found it well-formed, without a
+    // document type declaration and nested at most MaxNestingDepth deep.
+    // The document stays empty unless the page is Loaded.
+    static Load loadRepairedPage(QByteArray xml, QDomDocument *document);
 };
 
 } // namespace zorv

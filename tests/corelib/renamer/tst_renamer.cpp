@@ -7,6 +7,8 @@
 #include "data/Option.h"
 #include "plugin/PluginManager.h"
 #include "renamer/Renamer.h"
+#include "renamer/RepairProcess.h"
+#include "renamer/RepairProtocol.h"
 #include "renamer/WebDownloader.h"
 
 #include <QTemporaryDir>
@@ -25,6 +27,10 @@ const QString invalidNote = QStringLiteral("'無効な文字を修正しまし�
 const QString duplicateNote = QStringLiteral("'ファイルが重複するので名前を修正しました。'");
 const QString shortenedNote = QStringLiteral("'名前が長すぎるため短縮しました。'");
 const QString timedOut = QStringLiteral("'ショップが時間内に応答しませんでした。'");
+const QString renameFailed = QStringLiteral("'リネームに失敗しました。'");
+const QString repairFailed = QStringLiteral("'ページを修復できませんでした。'");
+// A page holding it makes the repair helper abort.
+const QByteArray crashMark = "zorv-test-crash";
 const QString home = TestShop::productPath("home", "RJ123456");
 // VJ IDs have two candidate pages: "soft", then "pro".
 const QString soft = TestShop::productPath("soft", "VJ123456");
@@ -117,6 +123,8 @@ private slots:
         Entry::registerMetaTypes();
         const QString oddPlugins = QFileInfo(ZORV_ODD_PLUGIN_FILE).path();
         QVERIFY(pluginManager.load(QStringList{TestPaths::pluginBuildDir(), oddPlugins}));
+        RepairProcess::setHelperProgram(TestPaths::repairHelper());
+        qputenv(RepairProtocol::AbortMarkVariable, crashMark);
         QVERIFY2(shop.isListening(), qPrintable(shop.errorString()));
         shop.addCatalogue(TestPaths::dataFile("pages"));
         // The plug-in's real URLs reach the local shop through the proxy setting.
@@ -144,12 +152,14 @@ private slots:
         QTest::addColumn<QString>("title");
         QTest::addColumn<QStringList>("names");    // of the sources, in order; none: kept
         QTest::addColumn<QStringList>("messages"); // of every page, in order: a part, or none
+        QTest::addColumn<bool>("preview");         // a dry run
         const auto row = [](const char *name, const QString &sources, const QString &existing,
                             const QString &title, const QString &names, const QString &messages,
-                            const QString &setup = "") {
+                            const QString &setup = "", bool preview = false) {
             QTest::newRow(name) << setup << sources.split('|')
                                 << existing.split('|', Qt::SkipEmptyParts) << title
-                                << names.split('|', Qt::SkipEmptyParts) << messages.split('|');
+                                << names.split('|', Qt::SkipEmptyParts) << messages.split('|')
+                                << preview;
         };
         const QString zip = "RJ123456.zip", vj = "VJ123456.zip", star = "星降る夜";
         // Names taken by dangling links, which a look that follows links takes for free.
@@ -186,14 +196,12 @@ private slots:
         row("redirect loop", vj, "", "T", "T.zip", "Too many redirects|", "redirect loop");
         row("body without end", vj, "", "T", "T.zip",
             "'ページが大きすぎるので読み込みを中止しました。'|", "body without end");
-        row("30,000 nested elements", vj, "", "T", "T.zip",
-            "'ページの入れ子が深すぎるので読めません。'|", "nested");
         // The last note names the first failure that was not "not found".
         row("server error, then not found", vj, "", "T", "",
             "Internal Server Error|Internal Server Error", "server error");
         row("source gone", vj, "", "T", "", "'ソースファイルが見つかりません。'", "source gone");
         // A name that fails ends the entry: no other candidate is tried.
-        row("read-only folder", vj, "", "T", "", "'リネームに失敗しました。'", "read-only");
+        row("read-only folder", vj, "", "T", "", renameFailed, "read-only");
     }
 
     void outcome()
@@ -205,6 +213,7 @@ private slots:
         QFETCH(QString, title);
         QFETCH(QStringList, names);
         QFETCH(QStringList, messages);
+        QFETCH(bool, preview);
         if (page == "read-only" && geteuid() == 0)
             QSKIP("permissions do not stop the superuser");
         // "CHARSET": the page in it, said in the header; "CHARSET meta": said in the page.
@@ -218,8 +227,7 @@ private slots:
         shop.setPage(TestShop::productPath("home", "ZZ123456"), "<html><body>x</body></html>",
                      "text/html");
         // The first of the two pages of VJ123456 is served as the setup says.
-        shop.setPage(soft, page == "nested" ? "<html><body>" + QByteArray("<div>").repeated(30000)
-                                            : pcHtml(title).toUtf8());
+        shop.setPage(soft, pcHtml(title).toUtf8());
         shop.setPage(pro, pcHtml(title).toUtf8());
         const QMap<QString, TestShop::Behaviour> behaviours{
             {"not found", TestShop::NotFound},
@@ -255,6 +263,7 @@ private slots:
         Run run;
         run.renamer->setTransferTimeout(1500);
         run.renamer->setMaxPageBytes(1024 * 1024);
+        run.renamer->setDryRun(preview);
         if (setup.contains('='))
             run.option->storeRenameOption(OptionText::parse(setup));
         const bool ended = run.run(files);
@@ -266,8 +275,10 @@ private slots:
             QVERIFY2(messages.at(i).isEmpty() ? told.isEmpty() : told.contains(messages.at(i)),
                      qPrintable(told));
         }
-        QCOMPARE(run.ends.last().status, int(names.isEmpty() ? Entry::Error : Entry::Done));
-        for (int i = 0; i < names.size(); ++i)
+        QCOMPARE(run.ends.last().status, int(names.isEmpty() ? Entry::Error
+                                             : preview       ? Entry::Preview
+                                                             : Entry::Done));
+        for (int i = 0; i < names.size() && !preview; ++i)
             expected.insert(names.at(i), expected.take(sources.at(i)));
         QCOMPARE(snapshot(work->path()), expected);
         // Qt repeats some requests on a busy machine; without a hop limit it would follow fifty.
@@ -286,6 +297,74 @@ private slots:
         QCOMPARE(run.ends.size(), 2);
         QCOMPARE(run.ends.at(0).message + run.ends.at(1).message, timedOut + timedOut);
         QVERIFY(log.matching("{deadline: ").value(1).endsWith("{deadline: 200 ms}"));
+    }
+
+    // A page that crashes the repair, holds it past the file's time, makes it
+    // grow without end or nests too deep once repaired costs its own file:
+    // that one ends with the page's message and the next file is renamed.
+    void hostilePage_data()
+    {
+        QTest::addColumn<QByteArray>("page");
+        QTest::addColumn<int>("deadlineMs"); // the file's
+        QTest::addColumn<int>("memoryMiB");  // the repair's
+        QTest::addColumn<QString>("message");
+        QByteArray attributes = "<p";
+        for (int i = 0; i < 50000; ++i)
+            attributes += " a" + QByteArray::number(i) + "=1";
+        QTest::newRow("crashes the repair") << "<p>" + crashMark << 60000 << 1024 << repairFailed;
+        QTest::newRow("50,000 attributes, past the file's time")
+            << attributes + ">x</p>" << 2000 << 1024 << timedOut;
+        QTest::newRow("grows without end, past the memory limit")
+            << QByteArray("<!D><tr\n<dl<</table>") << 60000 << 200 << repairFailed;
+        QTest::newRow("600 deep once repaired")
+            << QByteArray("<div title=\"/>\">").repeated(600) << 60000 << 1024
+            << "'ページの入れ子が深すぎるので読めません。'";
+    }
+
+    void hostilePage()
+    {
+        QFETCH(QByteArray, page);
+        QFETCH(int, deadlineMs);
+        QFETCH(int, memoryMiB);
+        QFETCH(QString, message);
+#ifdef __SANITIZE_ADDRESS__
+        if (memoryMiB < 1024)
+            QSKIP("the repair has no memory limit under AddressSanitizer");
+#endif
+        shop.setPage(soft, page);
+        shop.setBehaviour(pro, TestShop::NotFound);
+        shop.setPage(home, pcHtml("T", "RJ123456").toUtf8());
+        const QList<QFileInfo> files = {file("VJ123456.zip"), file("RJ123456.zip")};
+        auto expected = snapshot(work->path());
+        Run run;
+        run.renamer->setFileDeadline(deadlineMs, deadlineMs);
+        run.renamer->setRepairMemoryLimit(memoryMiB);
+        QVERIFY(run.run(files));
+        const Event hostile = run.ends.value(run.ends.size() - 2);
+        QCOMPARE(hostile.status, int(Entry::Error));
+        QCOMPARE(hostile.message, message);
+        QCOMPARE(run.ends.last().status, int(Entry::Done));
+        expected.insert("T.zip", expected.take("RJ123456.zip"));
+        QCOMPARE(snapshot(work->path()), expected);
+    }
+
+    // Without its repair helper the renamer says so once in the log, and
+    // every page fails saying so.
+    void missingHelper()
+    {
+        shop.setPage(home, pcHtml("T", "RJ123456").toUtf8());
+        const QList<QFileInfo> files = {file("RJ123456.zip")};
+        const auto expected = snapshot(work->path());
+        RepairProcess::setHelperProgram(work->filePath("zorv-repair"));
+        LogCapture log;
+        Run run;
+        const bool ended = run.run(files);
+        RepairProcess::setHelperProgram(TestPaths::repairHelper());
+        QVERIFY(ended);
+        QCOMPARE(run.ends.last().message,
+                 "'ページを修復するプログラム「zorv-repair」がインストールされていません。'");
+        QCOMPARE(log.matching("zorv-repair is not installed in " + work->path()).size(), 1);
+        QCOMPARE(snapshot(work->path()), expected);
     }
 
     // The parts of one product share their pages: each is asked for once a run,
@@ -325,7 +404,7 @@ private slots:
     void busyOrFailingPage_data()
     {
         QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("retryAfter"); // "date": an HTTP date 4 s ahead
+        QTest::addColumn<QString>("retryAfter"); // "date", "rfc850": an HTTP date 4 s ahead
         QTest::addColumn<int>("requests");
         QTest::addColumn<int>("minGapMs");    // between the first two requests
         QTest::addColumn<QString>("message"); // a part of the last one; empty: Done
@@ -346,9 +425,11 @@ private slots:
         TestShop::Rule rule;
         rule.status = status;
         rule.times = message.isEmpty() ? 1 : -1; // busy once, or always
-        if (retryAfter == "date")
-            retryAfter = QLocale::c().toString(QDateTime::currentDateTimeUtc().addSecs(4),
-                                               "ddd, dd MMM yyyy hh:mm:ss 'GMT'");
+        if (retryAfter == "date" || retryAfter == "rfc850")
+            retryAfter =
+                QLocale::c().toString(QDateTime::currentDateTimeUtc().addSecs(4),
+                                      retryAfter == "date" ? "ddd, dd MMM yyyy hh:mm:ss 'GMT'"
+                                                           : "dddd, dd-MMM-yy hh:mm:ss 'GMT'");
         rule.headers.append({"Retry-After", retryAfter.toLatin1()});
         shop.setRule(soft, rule);
         Run run;

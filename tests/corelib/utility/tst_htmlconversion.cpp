@@ -1,9 +1,13 @@
-// The repair of shop pages into XML. Real messy pages (scripts holding "<"
+// The repair of shop pages into XML through the real repair helper, and the
+// check of its output before the DOM. Real messy pages (scripts holding "<"
 // and "&&", bare ampersands, comments) are read through the page catalogue.
+#include "TestPaths.h"
+#include "renamer/RepairProcess.h"
 #include "utility/XmlUtility.h"
 
 #include <QtTest>
 
+using zorv::RepairProcess;
 using zorv::XmlUtility;
 
 class tst_HtmlConversion : public QObject
@@ -11,53 +15,50 @@ class tst_HtmlConversion : public QObject
     Q_OBJECT
 
 private slots:
-    // A line longer than the default wrap column keeps its blanks: a wrapped
-    // title would lose them once line breaks are dropped from the name.
-    void longLineNotWrapped()
+    void conversion_data()
     {
+        QTest::addColumn<QByteArray>("html");
+        QTest::addColumn<int>("load");
+        QTest::addColumn<QString>("heading"); // the h1's text once loaded
+        // With html and body around them and the heading in them.
+        const int divs = XmlUtility::MaxNestingDepth - 3;
+        // A line longer than the default wrap column keeps its blanks: a
+        // wrapped title would lose them once line breaks are dropped.
         const QString title =
             QStringLiteral("折り返されてはならない長い一文, never wrapped. ").repeated(8).trimmed();
-        const QDomDocument document =
-            XmlUtility::htmlToXml("<!doctype html>\n<html><body><h1>" + title + "</h1></body>");
-        QCOMPARE(document.elementsByTagName("h1").item(0).toElement().text(), title);
+        QTest::newRow("long line not wrapped")
+            << ("<!doctype html>\n<html><body><h1>" + title + "</h1></body>").toUtf8()
+            << int(XmlUtility::Loaded) << title;
+        // A NUL byte no longer ends the page for the repair.
+        QTest::newRow("NUL byte before the heading")
+            << QByteArray("<p>a\0b</p><h1>作品</h1>", 28) << int(XmlUtility::Loaded) << "作品";
+        // "]]>" in a script (a nested index) ends its CDATA section early:
+        // an empty document, not the part before the error.
+        QTest::newRow("']]>' in a script")
+            << QByteArray("<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
+                          "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">\n<html>"
+                          "<head><title>作品</title>\n<script>if (rows[order[0]]>1) { show(); }"
+                          "</script></head><body><h1>作品</h1></body></html>\n")
+            << int(XmlUtility::NotWellFormed) << QString();
+        QTest::newRow("nested to the limit")
+            << QByteArray("<div>").repeated(divs) + "<h1>x</h1>" << int(XmlUtility::Loaded) << "x";
+        // The quoted "/>" looked self-closing to a scan of the text.
+        QTest::newRow("one past the limit")
+            << QByteArray("<div title=\"/>\">").repeated(divs + 1) + "<h1>x</h1>"
+            << int(XmlUtility::TooDeep) << QString();
     }
 
-    // "]]>" in a script (a nested index) ends its CDATA section early, so the output is not
-    // well-formed: the DOM stage gives an empty document, not the part before the error.
-    void rejectedXml()
+    void conversion()
     {
-        const QString html =
-            "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
-            "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">\n<html><head><title>作品"
-            "</title>\n<script>if (rows[order[0]]>1) { show(); }</script></head><body><h1>作品</h1>"
-            "</body></html>\n";
-        QVERIFY(!XmlUtility::htmlToXml(html).hasChildNodes());
-    }
-
-    void nesting_data()
-    {
-        QTest::addColumn<QString>("html");
-        QTest::addColumn<bool>("tooDeep");
-        const int limit = XmlUtility::MaxNestingDepth;
-        QTest::newRow("at the limit") << QString("<div>").repeated(limit) << false;
-        QTest::newRow("one past the limit") << QString("<div class=a>").repeated(limit + 1) << true;
-        QTest::newRow("closed again") << QString("<div>x</div>").repeated(30000) << false;
-        QTest::newRow("end tags that close nothing")
-            << QString("<div>x</span>").repeated(600) << true;
-        QTest::newRow("void elements, unclosed items and cells, tags in a script and a comment")
-            << QString("<p><li><td><tr><br><img src=a><script><i></script><!--<i>-->")
-                   .repeated(30000)
-            << false;
-    }
-
-    // A page nested deeper than real pages are is refused before the repair,
-    // whose recursion would overflow the stack.
-    void nesting()
-    {
-        QFETCH(QString, html);
-        QFETCH(bool, tooDeep);
-        QCOMPARE(XmlUtility::nestedTooDeeply(html), tooDeep);
-        QCOMPARE(XmlUtility::htmlToXmlString(html + "x").isEmpty(), tooDeep);
+        QFETCH(QByteArray, html);
+        QFETCH(int, load);
+        QFETCH(QString, heading);
+        RepairProcess repair(TestPaths::repairHelper());
+        const RepairProcess::Result repaired = repair.repair(html, QDeadlineTimer(60000));
+        QCOMPARE(int(repaired.outcome), int(RepairProcess::Repaired));
+        QDomDocument document;
+        QCOMPARE(int(XmlUtility::loadRepairedPage(repaired.xml, &document)), load);
+        QCOMPARE(document.elementsByTagName("h1").item(0).toElement().text(), heading);
     }
 };
 

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "data/Entry.h"
+#include "data/RenameOption.h"
+#include "plugin/PluginInterface.h"
+#include "utility/FileRename.h"
+
+#include <QSet>
+#include <QSharedPointer>
+#include <QString>
+
+namespace zorv {
+
+class Journal;
+
+// Gives an entry's file its new name in its folder: composes the name, fits
+// it to the folder, finds the first free " (n)" through the one no-replace
+// rename, records the rename in the journal and adds the notes. A dry run
+// does all but the rename, and keeps a view of the folder as the real run
+// would leave it. Worker thread only.
+class FileMover
+{
+public:
+    // Every rename is recorded in the journal (none when null).
+    void setJournal(QSharedPointer<Journal> journal);
+    void setDryRun(bool dryRun);
+
+    // The entry's new name from the product's fields, with its old
+    // extension. Adds the notes to message, or puts the failure there; the
+    // outcome for the entry (Done, Preview in a dry run, or Error).
+    int rename(const EntryPtr &entry, const RenameOption &option, const WorkInfo &work,
+               QString &message);
+
+private:
+    // The name the search ended on, and how.
+    struct Claim
+    {
+        FileRename::Result result = FileRename::TargetExists;
+        QString name;
+        int number = 0;
+        bool shortened = false;
+        bool alreadyNamed = false;
+        QString error;
+    };
+
+    Claim claimName(const EntryPtr &entry, const RenameOption &option, const WorkInfo &work);
+    int settle(const EntryPtr &entry, const Claim &claim, QString &message) const;
+    // The rename itself, between its intent and its outcome in the journal;
+    // a dry run only reserves the name.
+    FileRename::Result move(const EntryPtr &entry, const QString &from, const QString &to,
+                            QString *error);
+    FileRename::Result preview(const QString &from, const QString &to, QString *error);
+
+    QSharedPointer<Journal> journal;
+    bool dryRun = false;
+    QSet<QString> previewedPaths; // names a dry run has handed out
+    QSet<QString> previewedAway;  // names a dry run has moved files away from
+};
+
+} // namespace zorv

@@ -1,0 +1,141 @@
+#include "renamer/PageReader.h"
+
+#include "renamer/RenamerText.h"
+#include "utility/XmlUtility.h"
+
+#include <QNetworkReply>
+#include <QRegularExpression>
+#include <QTextCodec>
+
+namespace zorv {
+
+namespace {
+const char *const timedOutMessage =
+    QT_TRANSLATE_NOOP("zorv::Renamer", "'ショップが時間内に応答しませんでした。'");
+const char *const pageTooLargeMessage =
+    QT_TRANSLATE_NOOP("zorv::Renamer", "'ページが大きすぎるので読み込みを中止しました。'");
+const char *const nestedTooDeeplyMessage =
+    QT_TRANSLATE_NOOP("zorv::Renamer", "'ページの入れ子が深すぎるので読めません。'");
+const char *const unknownCharsetMessage =
+    QT_TRANSLATE_NOOP("zorv::Renamer", "'文字コード「%1」に対応していません。'");
+const char *const repairFailedMessage =
+    QT_TRANSLATE_NOOP("zorv::Renamer", "'ページを修復できませんでした。'");
+const char *const helperMissingMessage = QT_TRANSLATE_NOOP(
+    "zorv::Renamer", "'ページを修復するプログラム「%1」がインストールされていません。'");
+
+// The charset the page declares, in its Content-Type header or else in a
+// meta tag near its top, when Qt knows it; null otherwise.
+QTextCodec *declaredCodec(const QNetworkReply *reply, const QByteArray &bytes)
+{
+    static const QRegularExpression header(QStringLiteral("charset\\s*=\\s*[\"']?([\\w.:-]+)"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression meta(
+        QStringLiteral("<meta\\b[^>]*charset\\s*=\\s*[\"']?([\\w.:-]+)"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch declared[] = {
+        header.match(reply->header(QNetworkRequest::ContentTypeHeader).toString()),
+        meta.match(QString::fromLatin1(bytes.left(4096)))};
+    for (const QRegularExpressionMatch &match : declared) {
+        QTextCodec *codec =
+            match.hasMatch() ? QTextCodec::codecForName(match.captured(1).toLatin1()) : nullptr;
+        if (codec)
+            return codec;
+    }
+    return nullptr;
+}
+} // namespace
+
+PageReader::PageReader(std::function<bool()> cancelled)
+    : cancelled(std::move(cancelled))
+{
+}
+
+void PageReader::setRepairMemoryLimit(int mebibytes)
+{
+    repair.setMemoryLimit(mebibytes);
+}
+
+bool PageReader::timedOut(const QNetworkReply *reply, WebDownloader::Limit limit)
+{
+    return limit == WebDownloader::DeadlinePassed ||
+           (limit == WebDownloader::NoLimit &&
+            reply->error() == QNetworkReply::OperationCanceledError);
+}
+
+PageReader::Reading PageReader::read(PluginInterface *plugin, const QNetworkReply *reply,
+                                     const QByteArray &bytes, WebDownloader::Limit limit,
+                                     const QDeadlineTimer &deadline)
+{
+    Reading reading;
+    QString &message = reading.page.message;
+    if (timedOut(reply, limit)) {
+        message = said(timedOutMessage);
+        // Past the file's deadline no other candidate has time left.
+        reading.nextAllowed = limit != WebDownloader::DeadlinePassed;
+    } else if (limit == WebDownloader::PageTooLarge) {
+        message = said(pageTooLargeMessage);
+    } else if (reply->error() != QNetworkReply::NoError) {
+        message = reply->errorString();
+        reading.notFound = reply->error() == QNetworkReply::ContentNotFoundError ||
+                           reply->error() == QNetworkReply::ContentGoneError;
+    } else {
+        readPage(plugin, reply, bytes, deadline, &reading);
+    }
+    return reading;
+}
+
+void PageReader::readPage(PluginInterface *plugin, const QNetworkReply *reply,
+                          const QByteArray &bytes, const QDeadlineTimer &deadline, Reading *reading)
+{
+    const QString charset = plugin->information()->charset;
+    QTextCodec *codec = declaredCodec(reply, bytes);
+    if (!codec)
+        codec = QTextCodec::codecForName(charset.toLatin1());
+    if (!codec) {
+        // Every candidate page comes in the same charset: trying the next
+        // one would fail the same way.
+        reading->page.message = said(unknownCharsetMessage).arg(charset);
+        reading->nextAllowed = false;
+        return;
+    }
+    QDomDocument document;
+    if (load(codec->toUnicode(bytes).toUtf8(), deadline, &document, reading))
+        reading->page.found =
+            plugin->parse(reply->url(), document, reading->page.work, reading->page.message);
+}
+
+bool PageReader::load(const QByteArray &html, const QDeadlineTimer &deadline,
+                      QDomDocument *document, Reading *reading)
+{
+    const RepairProcess::Result repaired = repair.repair(html, deadline, cancelled);
+    QString &message = reading->page.message;
+    switch (repaired.outcome) {
+    case RepairProcess::Repaired:
+        break;
+    case RepairProcess::TimedOut:
+        // The file's time is up, for this page and any other.
+        message = said(timedOutMessage);
+        reading->nextAllowed = false;
+        return false;
+    case RepairProcess::TooLarge:
+        message = said(pageTooLargeMessage);
+        return false;
+    case RepairProcess::Missing:
+        // No page can be read until the program is installed whole.
+        message = said(helperMissingMessage).arg(QLatin1String(RepairProcess::HelperName));
+        reading->nextAllowed = false;
+        return false;
+    case RepairProcess::Failed:
+    case RepairProcess::Cancelled:
+        message = said(repairFailedMessage);
+        return false;
+    }
+    // A page the repair could not make XML of loads as an empty document,
+    // of which the plug-in says what it misses.
+    if (XmlUtility::loadRepairedPage(repaired.xml, document) != XmlUtility::TooDeep)
+        return true;
+    message = said(nestedTooDeeplyMessage);
+    return false;
+}
+
+} // namespace zorv
