@@ -24,15 +24,24 @@ qint64 retryAfterMs(const QByteArray &value, int capMs)
     if (isNumber) {
         waitMs = seconds > capMs / 1000 ? capMs : seconds * 1000;
     } else if (!text.isEmpty()) {
-        // The preferred form and the two older ones HTTP still allows.
+        // The preferred form and the two older ones HTTP still allows. The
+        // weekday of the second is not read: Qt takes its two-digit year for
+        // 19yy, whose weekdays do not match a date to come.
         static const char *const formats[] = {"ddd, dd MMM yyyy hh:mm:ss 'GMT'",
-                                              "dddd, dd-MMM-yy hh:mm:ss 'GMT'",
+                                              "dd-MMM-yy hh:mm:ss 'GMT'",
                                               "ddd MMM d hh:mm:ss yyyy"};
         for (const char *format : formats) {
-            QDateTime when = QLocale::c().toDateTime(text, QLatin1String(format));
+            const bool twoDigitYear = format == formats[1];
+            QDateTime when = QLocale::c().toDateTime(
+                twoDigitYear ? text.section(QLatin1String(", "), 1) : text, QLatin1String(format));
             if (!when.isValid())
                 continue;
             when.setTimeSpec(Qt::UTC);
+            // Such a year is the latest with its two digits that is not more
+            // than 50 years ahead.
+            const int thisYear = QDateTime::currentDateTimeUtc().date().year();
+            if (twoDigitYear && when.date().year() + 100 <= thisYear + 50)
+                when = when.addYears(100);
             waitMs = QDateTime::currentDateTimeUtc().msecsTo(when);
             break;
         }

@@ -409,6 +409,7 @@ private slots:
         QTest::addColumn<int>("minGapMs");    // between the first two requests
         QTest::addColumn<QString>("message"); // a part of the last one; empty: Done
         QTest::addRow("HTTP date") << 503 << "date" << 2 << 2500 << QString();
+        QTest::addRow("RFC 850 date, two-digit year") << 503 << "rfc850" << 2 << 2500 << QString();
         QTest::addRow("long wait capped") << 429 << "3600" << 2 << 3900 << QString();
         QTest::addRow("busy thrice, named over a later 404")
             << 503 << "0" << 4 << 0 << "Service Unavailable";
