@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <unistd.h>
 
 namespace zorv {
 
@@ -137,8 +139,13 @@ FileRename::Result FileMover::move(const EntryPtr &entry, const QString &from, c
 
 FileRename::Result FileMover::preview(const QString &from, const QString &to, QString *error)
 {
-    Q_UNUSED(error)
     const QFileInfo target(to);
+    // The system refuses a name longer than the folder takes before it looks
+    // for anything: a name no fitting could shorten enough fails as in the run.
+    if (fileNameBytes(target.fileName()) > fileNameMaxBytes(target.absolutePath())) {
+        *error = qt_error_string(ENAMETOOLONG);
+        return FileRename::Failed;
+    }
     // The folder as the real run would have left it so far: names the
     // preview handed out are taken, and names it moved files away from are
     // free, so its " (n)" are those the real run gives.
@@ -147,6 +154,12 @@ FileRename::Result FileMover::preview(const QString &from, const QString &to, QS
         return FileRename::TargetExists;
     if (!QFileInfo::exists(from) || previewedAway.contains(from))
         return FileRename::SourceMissing;
+    // A folder that takes no new name (no write permission, a read-only
+    // mount) fails the run's rename.
+    if (::access(QFile::encodeName(target.absolutePath()).constData(), W_OK) != 0) {
+        *error = qt_error_string(errno);
+        return FileRename::Failed;
+    }
     previewedPaths.insert(to);
     previewedPaths.remove(from);
     previewedAway.insert(from);

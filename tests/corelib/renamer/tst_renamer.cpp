@@ -202,6 +202,10 @@ private slots:
         row("source gone", vj, "", "T", "", "'ソースファイルが見つかりません。'", "source gone");
         // A name that fails ends the entry: no other candidate is tried.
         row("read-only folder", vj, "", "T", "", renameFailed, "read-only");
+        // A preview says what the run would say.
+        row("read-only folder, previewed", vj, "", "T", "", renameFailed, "read-only", true);
+        row("extension too long for any name, previewed", "RJ123456." + QString(246, 'e'), "", "T",
+            "", renameFailed, "off=maker,date,age", true);
     }
 
     void outcome()
