@@ -31,7 +31,8 @@ private slots:
             << int(XmlUtility::Loaded) << title;
         // A NUL byte no longer ends the page for the repair.
         QTest::newRow("NUL byte before the heading")
-            << QByteArray("<p>a\0b</p><h1>作品</h1>", 28) << int(XmlUtility::Loaded) << "作品";
+            << QByteArray("<p>a") + '\0' + "b</p><h1>作品</h1>" << int(XmlUtility::Loaded)
+            << "作品";
         // "]]>" in a script (a nested index) ends its CDATA section early:
         // an empty document, not the part before the error.
         QTest::newRow("']]>' in a script")
