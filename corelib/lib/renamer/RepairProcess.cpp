@@ -41,17 +41,18 @@ QStringList RepairProcess::helperCandidates()
         if (!helperSet.isEmpty())
             return {helperSet};
     }
-    const QString name = QLatin1String(HelperName);
-    QStringList candidates;
-    // Empty without an application object: it must not become the working directory.
+    // Only the folder of the running program counts: a helper elsewhere (an
+    // older install, one on the search path) may speak another protocol or
+    // be someone else's. Without an application object there is no such
+    // folder, and the working directory must not stand in for it.
     const QString programFolder = QCoreApplication::applicationDirPath();
-    if (!programFolder.isEmpty()) {
-        const QDir beside(programFolder);
-        candidates.append(beside.absoluteFilePath(name));
-        candidates.append(QDir::cleanPath(
-            beside.absoluteFilePath(QStringLiteral(ZORV_HELPERDIR_FROM_BINDIR "/") + name)));
-    }
-    candidates.append(QStringLiteral(ZORV_INSTALLED_HELPERDIR "/") + name);
+    if (programFolder.isEmpty())
+        return {};
+    const QString name = QLatin1String(HelperName);
+    const QDir beside(programFolder);
+    QStringList candidates{beside.absoluteFilePath(name),
+                           QDir::cleanPath(beside.absoluteFilePath(
+                               QStringLiteral(ZORV_HELPERDIR_FROM_BINDIR "/") + name))};
     candidates.removeDuplicates();
     return candidates;
 }

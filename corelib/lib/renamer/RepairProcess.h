@@ -39,9 +39,9 @@ public:
     };
 
     // Where the helper is installed, relative to the running program: beside
-    // it (a build tree), in the library folder relative to it (a relocated
-    // install), and in the library folder the build was made for. Never on
-    // the search path nor in the working directory.
+    // it (a build tree), or in the library folder relative to it (an
+    // install, wherever its prefix). Never on the search path, in the
+    // working directory or at a path fixed at build time.
     static QStringList helperCandidates();
     // The first candidate that is an executable file; empty when none is.
     static QString helperProgram();
