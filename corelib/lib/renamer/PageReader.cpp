@@ -132,10 +132,16 @@ bool PageReader::load(const QByteArray &html, const QDeadlineTimer &deadline,
     }
     // A page the repair could not make XML of loads as an empty document,
     // of which the plug-in says what it misses.
-    if (XmlUtility::loadRepairedPage(repaired.xml, document) != XmlUtility::TooDeep)
+    switch (XmlUtility::loadRepairedPage(repaired.xml, document)) {
+    case XmlUtility::TooDeep:
+        message = said(nestedTooDeeplyMessage);
+        return false;
+    case XmlUtility::TooLarge:
+        message = said(pageTooLargeMessage);
+        return false;
+    default:
         return true;
-    message = said(nestedTooDeeplyMessage);
-    return false;
+    }
 }
 
 } // namespace zorv

@@ -43,22 +43,34 @@ void logError(const char *function, const QString &message, qint64 line, qint64 
                                           QString::number(column));
 }
 
-// One pass over the page's tokens: its depth, and whether it is XML at all.
+// Logs which limit the page is over, and says so.
+XmlUtility::Load refuse(const char *function, XmlUtility::Load load, const char *what, int limit)
+{
+    qCDebug(lcZorv).noquote() << QStringLiteral("%1 {error :%2 %3}")
+                                     .arg(QLatin1String(function), QLatin1String(what))
+                                     .arg(limit);
+    return load;
+}
+
+// One pass over the page's tokens: its depth, its size, and whether it is
+// XML at all.
 XmlUtility::Load check(const QByteArray &xml)
 {
     QXmlStreamReader reader(xml);
     UndeclaredEntities entities;
     reader.setEntityResolver(&entities);
     int depth = 0;
+    int elements = 0;
     while (!reader.atEnd()) {
         switch (reader.readNext()) {
         case QXmlStreamReader::StartElement:
-            if (++depth <= XmlUtility::MaxNestingDepth)
-                break;
-            qCDebug(lcZorv).noquote() << QStringLiteral("%1 {error :nested deeper than %2}")
-                                             .arg(QLatin1String(Q_FUNC_INFO))
-                                             .arg(XmlUtility::MaxNestingDepth);
-            return XmlUtility::TooDeep;
+            if (++depth > XmlUtility::MaxNestingDepth)
+                return refuse(Q_FUNC_INFO, XmlUtility::TooDeep, "nested deeper than",
+                              XmlUtility::MaxNestingDepth);
+            if (++elements > XmlUtility::MaxElements)
+                return refuse(Q_FUNC_INFO, XmlUtility::TooLarge, "more elements than",
+                              XmlUtility::MaxElements);
+            break;
         case QXmlStreamReader::EndElement:
             --depth;
             break;

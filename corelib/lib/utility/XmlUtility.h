@@ -19,11 +19,17 @@ public:
     // and would overflow the stack on pages tens of thousands deep.
     static constexpr int MaxNestingDepth = 500;
 
-    enum Load { Loaded, NotWellFormed, TooDeep };
+    // A hundred times the elements of a large product page; each costs a
+    // few hundred bytes in the DOM, so a page the repair blew up to millions
+    // would take gigabytes.
+    static constexpr int MaxElements = 500000;
+
+    enum Load { Loaded, NotWellFormed, TooDeep, TooLarge };
     // Loads a repaired page into a DOM, only after one pass of the stream
     // reader (which does not recurse) has found it well-formed, without a
-    // document type declaration and nested at most MaxNestingDepth deep.
-    // The document stays empty unless the page is Loaded.
+    // document type declaration, nested at most MaxNestingDepth deep and
+    // with at most MaxElements elements. The document stays empty unless
+    // the page is Loaded.
     static Load loadRepairedPage(QByteArray xml, QDomDocument *document);
 };
 

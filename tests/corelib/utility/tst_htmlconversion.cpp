@@ -47,6 +47,10 @@ private slots:
         QTest::newRow("one past the limit")
             << QByteArray("<div title=\"/>\">").repeated(divs + 1) + "<h1>x</h1>"
             << int(XmlUtility::TooDeep) << QString();
+        // With html, head, title and body: the DOM would take hundreds of megabytes.
+        QTest::newRow("more elements than the limit")
+            << QByteArray("<br>").repeated(XmlUtility::MaxElements) << int(XmlUtility::TooLarge)
+            << QString();
     }
 
     void conversion()
