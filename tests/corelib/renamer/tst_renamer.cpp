@@ -44,6 +44,15 @@ QString pcHtml(const QString &title, const QString &id = "VJ123456", const QStri
     return markup.arg(title.toHtmlEscaped(), id, head);
 }
 
+// One element with that many attributes: the repair's time grows with their square.
+QByteArray manyAttributes(int count)
+{
+    QByteArray page = "<p";
+    for (int i = 0; i < count; ++i)
+        page += " a" + QByteArray::number(i) + "=1";
+    return page + ">x</p>";
+}
+
 // Every file's content by name: only the names may change in a run.
 QMap<QString, QByteArray> snapshot(const QString &path)
 {
@@ -204,8 +213,11 @@ private slots:
         row("read-only folder", vj, "", "T", "", renameFailed, "read-only");
         // A preview says what the run would say.
         row("read-only folder, previewed", vj, "", "T", "", renameFailed, "read-only", true);
-        row("extension too long for any name, previewed", "RJ123456." + QString(246, 'e'), "", "T",
-            "", renameFailed, "off=maker,date,age", true);
+        const QString longExtension = "RJ123456." + QString(246, 'e');
+        row("extension too long for any name", longExtension, "", "T", "", renameFailed,
+            "off=maker,date,age");
+        row("extension too long for any name, previewed", longExtension, "", "T", "", renameFailed,
+            "off=maker,date,age", true);
     }
 
     void outcome()
@@ -304,25 +316,25 @@ private slots:
     }
 
     // A page that crashes the repair, holds it past the file's time, makes it
-    // grow without end or nests too deep once repaired costs its own file:
-    // that one ends with the page's message and the next file is renamed.
+    // grow without end or nests too deep once repaired costs its own page:
+    // its file goes on to its next candidate while time is left, ends with
+    // the page's message, and the next file is renamed.
     void hostilePage_data()
     {
         QTest::addColumn<QByteArray>("page");
         QTest::addColumn<int>("deadlineMs"); // the file's
         QTest::addColumn<int>("memoryMiB");  // the repair's
         QTest::addColumn<QString>("message");
-        QByteArray attributes = "<p";
-        for (int i = 0; i < 50000; ++i)
-            attributes += " a" + QByteArray::number(i) + "=1";
-        QTest::newRow("crashes the repair") << "<p>" + crashMark << 60000 << 1024 << repairFailed;
+        QTest::addColumn<int>("pagesTried"); // of the hostile file's two candidates
+        QTest::newRow("crashes the repair")
+            << "<p>" + crashMark << 60000 << 1024 << repairFailed << 2;
         QTest::newRow("50,000 attributes, past the file's time")
-            << attributes + ">x</p>" << 2000 << 1024 << timedOut;
+            << manyAttributes(50000) << 2000 << 1024 << timedOut << 1;
         QTest::newRow("grows without end, past the memory limit")
-            << QByteArray("<!D><tr\n<dl<</table>") << 60000 << 200 << repairFailed;
+            << QByteArray("<!D><tr\n<dl<</table>") << 60000 << 200 << repairFailed << 2;
         QTest::newRow("600 deep once repaired")
             << QByteArray("<div title=\"/>\">").repeated(600) << 60000 << 1024
-            << "'ページの入れ子が深すぎるので読めません。'";
+            << "'ページの入れ子が深すぎるので読めません。'" << 2;
     }
 
     void hostilePage()
@@ -331,6 +343,7 @@ private slots:
         QFETCH(int, deadlineMs);
         QFETCH(int, memoryMiB);
         QFETCH(QString, message);
+        QFETCH(int, pagesTried);
 #ifdef __SANITIZE_ADDRESS__
         if (memoryMiB < 1024)
             QSKIP("the repair has no memory limit under AddressSanitizer");
@@ -344,11 +357,36 @@ private slots:
         run.renamer->setFileDeadline(deadlineMs, deadlineMs);
         run.renamer->setRepairMemoryLimit(memoryMiB);
         QVERIFY(run.run(files));
-        const Event hostile = run.ends.value(run.ends.size() - 2);
+        QCOMPARE(run.ends.size(), pagesTried + 1);
+        const Event hostile = run.ends.value(pagesTried - 1);
         QCOMPARE(hostile.status, int(Entry::Error));
         QCOMPARE(hostile.message, message);
         QCOMPARE(run.ends.last().status, int(Entry::Done));
         expected.insert("T.zip", expected.take("RJ123456.zip"));
+        QCOMPARE(snapshot(work->path()), expected);
+    }
+
+    // A window closed while a page is being repaired closes at once: the
+    // repair (minutes for 200,000 attributes) is given up, the file is kept.
+    void abortDuringRepair()
+    {
+        shop.setPage(home, manyAttributes(200000));
+        const QFileInfo source = file("RJ123456.zip");
+        const auto expected = snapshot(work->path());
+        LogCapture log;
+        QElapsedTimer stopping;
+        {
+            Run run;
+            run.renamer->add({source});
+            run.renamer->moveToThread(&run.thread);
+            run.thread.start();
+            QVERIFY(QTest::qWaitFor([&] { return !log.matching("finidhed downlaod.").isEmpty(); },
+                                    30000));
+            QTest::qWait(500);
+            stopping.start();
+        }
+        QVERIFY2(stopping.elapsed() < 10000, qPrintable(QString::number(stopping.elapsed())));
+        QVERIFY(!log.matching("page repair stopped, the renamer stops").isEmpty());
         QCOMPARE(snapshot(work->path()), expected);
     }
 
