@@ -250,6 +250,11 @@ void MainWindow::onFinished(EntryPtr entry, RequestPtr)
     setCellText(row, StateColumn, Entry::statusLabel(status));
     setCellText(row, NewNameColumn, entry->newName());
     setCellText(row, CommentColumn, entry->message());
+    // The comment says in plain words why a page failed; the tool tip adds
+    // Qt's own text for each failed page, for a report or a search.
+    QTableWidgetItem *comment = table->item(row, CommentColumn);
+    if (comment && status != Entry::Done && !entry->detail().isEmpty())
+        comment->setToolTip(entry->message() + QStringLiteral("\n\n") + entry->detail());
 
     QColor colour;
     if (status == Entry::Error)

@@ -103,6 +103,18 @@
         <source>&apos;作者がみつかりませんでした&apos;</source>
         <translation>&apos;The maker was not found&apos;</translation>
     </message>
+    <message>
+        <source>エラー: 該当作品がありません</source>
+        <translation>Error: the shop has no such product</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Error: the shop has no such product</translation>
+    </message>
+    <message>
+        <source>not found parser.</source>
+        <translation>No page reader for this page&apos;s address.</translation>
+    </message>
 </context>
 <context>
     <name>zorv::AboutDialog</name>
@@ -281,6 +293,85 @@
     <message>
         <source>エラー</source>
         <translation>Error</translation>
+    </message>
+</context>
+<context>
+    <name>zorv::NetworkFailure</name>
+    <message>
+        <source>ページを見る許可がありません (%1)</source>
+        <translation>Not allowed to see the page (%1)</translation>
+    </message>
+    <message>
+        <source>ページが見つかりません (%1)</source>
+        <translation>Page not found (%1)</translation>
+    </message>
+    <message>
+        <source>ページは削除されました (%1)</source>
+        <translation>The page was removed (%1)</translation>
+    </message>
+    <message>
+        <source>ショップが混み合っています (%1)</source>
+        <translation>The shop is busy (%1)</translation>
+    </message>
+    <message>
+        <source>ショップでエラーが起きました (%1)</source>
+        <translation>An error occurred at the shop (%1)</translation>
+    </message>
+    <message>
+        <source>ショップがページの要求を断りました (%1)</source>
+        <translation>The shop refused the request for the page (%1)</translation>
+    </message>
+    <message>
+        <source>接続が拒否されました</source>
+        <translation>Connection refused</translation>
+    </message>
+    <message>
+        <source>ショップの名前を引けません</source>
+        <translation>The shop&apos;s name cannot be looked up</translation>
+    </message>
+    <message>
+        <source>ショップが接続を切りました</source>
+        <translation>The shop closed the connection</translation>
+    </message>
+    <message>
+        <source>接続が時間切れになりました</source>
+        <translation>The connection timed out</translation>
+    </message>
+    <message>
+        <source>安全な接続を確立できません</source>
+        <translation>No secure connection could be made</translation>
+    </message>
+    <message>
+        <source>ページの転送が多すぎます</source>
+        <translation>The page was redirected too often</translation>
+    </message>
+    <message>
+        <source>ページが安全でない場所へ転送されました</source>
+        <translation>The page was redirected to an insecure address</translation>
+    </message>
+    <message>
+        <source>プロキシに接続できません</source>
+        <translation>Cannot connect to the proxy</translation>
+    </message>
+    <message>
+        <source>プロキシの名前を引けません</source>
+        <translation>The proxy&apos;s name cannot be looked up</translation>
+    </message>
+    <message>
+        <source>プロキシが認証を求めています</source>
+        <translation>The proxy asks for a login</translation>
+    </message>
+    <message>
+        <source>ネットワークに接続できません</source>
+        <translation>The network cannot be reached</translation>
+    </message>
+    <message>
+        <source>読み込みを中止しました</source>
+        <translation>Loading the page was stopped</translation>
+    </message>
+    <message>
+        <source>ページを読み込めませんでした</source>
+        <translation>The page could not be loaded</translation>
     </message>
 </context>
 <context>
