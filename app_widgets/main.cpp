@@ -164,7 +164,7 @@ int runBatch(int &argc, char **argv)
 {
     try {
         QCoreApplication application(argc, argv);
-        Translation::install();
+        Translation::install(Translation::ProgramOnly);
         BatchRunner runner;
         const QStringList undecodable = takeUndecodableArguments(argc, argv);
         if (!runner.parse(QCoreApplication::arguments()))

@@ -138,18 +138,39 @@ private slots:
         QVERIFY(options.readAll().contains("<space_size>4</space_size>"));
     }
 
-    // Under an English locale (as LANG=en_US.UTF-8 sets it) the window speaks English.
-    void englishLocale()
+    // The window speaks the locale's language (LANG=en_US.UTF-8 sets
+    // English), and so do Qt's own buttons and dialogs.
+    void languages_data()
     {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        QVERIFY(zorv::Translation::install());
-        zorv::MainWindow english;
-        QVERIFY(english.initialize());
-        QStringList menus;
-        for (const QAction *action : english.menuBar()->actions())
-            menus << action->text();
-        QCOMPARE(menus, (QStringList{"&File", "&Tools", "&Help"}));
-        english.finalize();
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QStringList>("menus");
+        QTest::addColumn<QString>("cancel"); // Qt's own text
+        QTest::newRow("English") << QLocale(QLocale::English, QLocale::UnitedStates)
+                                 << QStringList{"&File", "&Tools", "&Help"} << "Cancel";
+        QTest::newRow("Japanese") << QLocale(QLocale::Japanese, QLocale::Japan)
+                                  << QStringList{"ファイル(&F)", "ツール(&T)", "ヘルプ(&H)"}
+                                  << "キャンセル";
+    }
+
+    void languages()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(QStringList, menus);
+        QFETCH(QString, cancel);
+        QLocale::setDefault(locale);
+        zorv::Translation::install();
+        zorv::MainWindow window;
+        QVERIFY(window.initialize());
+        QStringList shown;
+        for (const QAction *action : window.menuBar()->actions())
+            shown << action->text();
+        QCOMPARE(shown, menus);
+        window.finalize();
+        const QString qtTexts = QLibraryInfo::location(QLibraryInfo::TranslationsPath) +
+                                "/qtbase_" + locale.name().section('_', 0, 0) + ".qm";
+        if (cancel != "Cancel" && !QFile::exists(qtTexts))
+            QSKIP(qPrintable(qtTexts + " is missing (Debian: qttranslations5-l10n)"));
+        QCOMPARE(QDialogButtonBox(QDialogButtonBox::Cancel).buttons().value(0)->text(), cancel);
     }
 };
 
