@@ -4,30 +4,6 @@
 <context>
     <name>ConfigDialog</name>
     <message>
-        <source>開始区切り文字を追加する。</source>
-        <translation>Add an opening delimiter.</translation>
-    </message>
-    <message>
-        <source>終了区切り文字を追加する。</source>
-        <translation>Add a closing delimiter.</translation>
-    </message>
-    <message>
-        <source>IDを追加する。</source>
-        <translation>Add the ID.</translation>
-    </message>
-    <message>
-        <source>メーカーを追加する。</source>
-        <translation>Add the maker.</translation>
-    </message>
-    <message>
-        <source>日付を追加する。</source>
-        <translation>Add the date.</translation>
-    </message>
-    <message>
-        <source>対象年齢を追加する。</source>
-        <translation>Add the age rating.</translation>
-    </message>
-    <message>
         <source>空白サイズ</source>
         <translation>Spaces</translation>
     </message>
@@ -38,6 +14,30 @@
     <message>
         <source>プレビュー</source>
         <translation>Preview</translation>
+    </message>
+    <message>
+        <source>開始区切り文字を追加する。(&amp;B)</source>
+        <translation>Add an o&amp;pening delimiter.</translation>
+    </message>
+    <message>
+        <source>終了区切り文字を追加する。(&amp;E)</source>
+        <translation>Add a c&amp;losing delimiter.</translation>
+    </message>
+    <message>
+        <source>IDを追加する。(&amp;I)</source>
+        <translation>Add the &amp;ID.</translation>
+    </message>
+    <message>
+        <source>メーカーを追加する。(&amp;M)</source>
+        <translation>Add the &amp;maker.</translation>
+    </message>
+    <message>
+        <source>日付を追加する。(&amp;D)</source>
+        <translation>Add the &amp;date.</translation>
+    </message>
+    <message>
+        <source>対象年齢を追加する。(&amp;A)</source>
+        <translation>Add the &amp;age rating.</translation>
     </message>
 </context>
 <context>
