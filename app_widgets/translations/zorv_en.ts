@@ -154,6 +154,10 @@
         <source>&lt;ここにドロップしてください&gt;</source>
         <translation>&lt;Drop files here&gt;</translation>
     </message>
+    <message>
+        <source>ファイルをここにドロップするか、Enter キーで選んでください。</source>
+        <translation>Drop files here, or press Enter to choose them.</translation>
+    </message>
 </context>
 <context>
     <name>zorv::Entry</name>
@@ -233,26 +237,6 @@
     <message>
         <source>ライブラリ(&amp;L)</source>
         <translation>&amp;Libraries</translation>
-    </message>
-    <message>
-        <source>ホスト</source>
-        <translation>Host</translation>
-    </message>
-    <message>
-        <source>状態</source>
-        <translation>State</translation>
-    </message>
-    <message>
-        <source>変更前</source>
-        <translation>Old name</translation>
-    </message>
-    <message>
-        <source>変更後</source>
-        <translation>New name</translation>
-    </message>
-    <message>
-        <source>コメント</source>
-        <translation>Comment</translation>
     </message>
     <message>
         <source>ファイル名の文字コードが不正なので飛ばしました: %1</source>
@@ -433,6 +417,33 @@
     <message>
         <source>&apos;ページの入れ子が深すぎるので読めません。&apos;</source>
         <translation>&apos;The page is nested too deeply to be read.&apos;</translation>
+    </message>
+</context>
+<context>
+    <name>zorv::ResultTable</name>
+    <message>
+        <source>ホスト</source>
+        <translation>Host</translation>
+    </message>
+    <message>
+        <source>状態</source>
+        <translation>State</translation>
+    </message>
+    <message>
+        <source>変更前</source>
+        <translation>Old name</translation>
+    </message>
+    <message>
+        <source>変更後</source>
+        <translation>New name</translation>
+    </message>
+    <message>
+        <source>コメント</source>
+        <translation>Comment</translation>
+    </message>
+    <message>
+        <source>コピー(&amp;C)</source>
+        <translation>&amp;Copy</translation>
     </message>
 </context>
 <context>

@@ -63,73 +63,51 @@ private slots:
         QVERIFY(manager.load(QStringLiteral(ZORV_FAKE_PLUGIN_DIR)));
     }
 
-    void textsAreWhole_data()
-    {
-        QTest::addColumn<QString>("dialog");
-        for (const char *name : {"configuration", "about", "plug-ins", "plug-in detail",
-                                 "libraries", "library detail"})
-            QTest::newRow(name) << name;
-    }
-
     void textsAreWhole()
     {
-        QFETCH(QString, dialog);
-        QScopedPointer<QDialog> shown(make(dialog));
-        shown->show();
-        QVERIFY(QTest::qWaitForWindowExposed(shown.data()));
-        for (QWidget *widget : shown->findChildren<QWidget *>()) {
-            const QString name = widget->objectName();
-            if (qobject_cast<QLabel *>(widget) || qobject_cast<QAbstractButton *>(widget))
-                QVERIFY2(widget->width() >= widget->sizeHint().width() &&
-                             widget->height() >= widget->sizeHint().height(),
-                         qPrintable(widget->property("text").toString()));
-            if (auto *edit = qobject_cast<QLineEdit *>(widget))
-                QVERIFY2(wholeText(edit), qPrintable(edit->text()));
-            if (auto *text = qobject_cast<QTextEdit *>(widget))
-                QVERIFY2(text->verticalScrollBar()->maximum() == 0 &&
-                             !brokenInWord(text->document()),
-                         qPrintable(text->toPlainText()));
-            if (auto *list = qobject_cast<QListWidget *>(widget)) {
-                for (int row = 0; row < list->count(); ++row)
-                    QVERIFY2(
-                        list->viewport()->rect().contains(list->visualItemRect(list->item(row))),
-                        qPrintable(list->item(row)->text()));
-            }
-            if (auto *tree = qobject_cast<QTreeWidget *>(widget)) {
-                const QAbstractItemView *view = tree;
-                for (int column = 0; column < tree->columnCount(); ++column)
-                    QVERIFY2(tree->columnWidth(column) >= view->sizeHintForColumn(column),
-                             qPrintable(tree->topLevelItem(0)->text(column)));
-            }
+        auto *config = new ConfigDialog;
+        config->setOption(Option::createDefault());
+        config->findChild<QSpinBox *>()->setValue(5);
+        auto *plugin = new PluginDetailDialog;
+        plugin->setPlugin(manager.plugins().first());
+        plugin->updateView();
+        auto *library = new LibraryDetailDialog;
+        library->setLibrary(LibraryInfo::HtmlTidyIndex);
+        library->updateView();
+        const QList<QDialog *> dialogs = {config,          plugin,           library,
+                                          new AboutDialog, new PluginDialog, new LibraryDialog};
+        for (QDialog *dialog : dialogs) {
+            QScopedPointer<QDialog> owner(dialog);
+            dialog->show();
+            QVERIFY(QTest::qWaitForWindowExposed(dialog));
+            for (QWidget *widget : dialog->findChildren<QWidget *>())
+                verifyWhole(widget);
         }
     }
 
 private:
-    QDialog *make(const QString &name)
+    static void verifyWhole(QWidget *widget)
     {
-        if (name == "configuration") {
-            auto *config = new ConfigDialog;
-            config->setOption(Option::createDefault());
-            config->findChild<QSpinBox *>()->setValue(5);
-            return config;
+        if (qobject_cast<QLabel *>(widget) || qobject_cast<QAbstractButton *>(widget))
+            QVERIFY2(widget->width() >= widget->sizeHint().width() &&
+                         widget->height() >= widget->sizeHint().height(),
+                     qPrintable(widget->property("text").toString()));
+        if (auto *edit = qobject_cast<QLineEdit *>(widget))
+            QVERIFY2(wholeText(edit), qPrintable(edit->text()));
+        if (auto *text = qobject_cast<QTextEdit *>(widget))
+            QVERIFY2(text->verticalScrollBar()->maximum() == 0 && !brokenInWord(text->document()),
+                     qPrintable(text->toPlainText()));
+        if (auto *list = qobject_cast<QListWidget *>(widget)) {
+            for (int row = 0; row < list->count(); ++row)
+                QVERIFY2(list->viewport()->rect().contains(list->visualItemRect(list->item(row))),
+                         qPrintable(list->item(row)->text()));
         }
-        if (name == "plug-in detail") {
-            auto *detail = new PluginDetailDialog;
-            detail->setPlugin(manager.plugins().first());
-            detail->updateView();
-            return detail;
+        if (auto *tree = qobject_cast<QTreeWidget *>(widget)) {
+            const QAbstractItemView *view = tree;
+            for (int column = 0; column < tree->columnCount(); ++column)
+                QVERIFY2(tree->columnWidth(column) >= view->sizeHintForColumn(column),
+                         qPrintable(tree->topLevelItem(0)->text(column)));
         }
-        if (name == "library detail") {
-            auto *detail = new LibraryDetailDialog;
-            detail->setLibrary(LibraryInfo::HtmlTidyIndex);
-            detail->updateView();
-            return detail;
-        }
-        if (name == "plug-ins")
-            return new PluginDialog;
-        if (name == "libraries")
-            return new LibraryDialog;
-        return new AboutDialog;
     }
 };
 
