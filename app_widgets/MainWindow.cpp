@@ -22,7 +22,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QHeaderView>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
