@@ -3,6 +3,7 @@
 #include "data/Journal.h"
 #include "renamer/Renamer.h"
 #include "renamer/Undo.h"
+#include "utility/LogCategory.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -12,7 +13,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLoggingCategory>
 #include <QSet>
 #include <QThread>
 
@@ -162,7 +162,7 @@ bool BatchRunner::parse(const QStringList &arguments)
     // The results go to the output stream; the renamer's and the plug-in
     // manager's diagnostics would drown them on a terminal.
     if (!parser.isSet(verboseOption))
-        QLoggingCategory::setFilterRules(QStringLiteral("zorv.debug=false\ndefault.debug=false"));
+        quietDiagnosticLog();
     fileArguments = parser.positionalArguments();
     dryRun = parser.isSet(dryRunOption);
     json = parser.isSet(jsonOption);

@@ -14,6 +14,7 @@
 #include <QIcon>
 
 #include <cstdio>
+#include <cstring>
 
 using zorv::BatchRunner;
 using zorv::FileRename;
@@ -64,6 +65,28 @@ QStringList takeUndecodableArguments(int &argc, char **argv)
     argc = kept;
     argv[argc] = nullptr;
     return taken;
+}
+
+// "--verbose" before any "--" puts the diagnostic log on the terminal, as in
+// batch mode. It is taken out of the arguments, so that it never stands for
+// a file, nor goes to a running window with the files.
+bool takeVerboseOption(int &argc, char **argv)
+{
+    bool verbose = false;
+    bool options = true;
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        if (options && std::strcmp(argv[i], "--") == 0)
+            options = false;
+        if (options && std::strcmp(argv[i], "--verbose") == 0) {
+            verbose = true;
+            continue;
+        }
+        argv[kept++] = argv[i];
+    }
+    argc = kept;
+    argv[argc] = nullptr;
+    return verbose;
 }
 
 void shutDown(MainWindow *window)
@@ -141,7 +164,7 @@ int runBatch(int &argc, char **argv)
 {
     try {
         QCoreApplication application(argc, argv);
-        Translation::install();
+        Translation::install(Translation::ProgramOnly);
         BatchRunner runner;
         const QStringList undecodable = takeUndecodableArguments(argc, argv);
         if (!runner.parse(QCoreApplication::arguments()))
@@ -171,6 +194,8 @@ int main(int argc, char *argv[])
     // application object.
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+    if (!takeVerboseOption(argc, argv))
+        zorv::quietDiagnosticLog();
     // Outlives the application object: the plug-ins stay loaded to the end.
     PluginManager pluginManager;
     return runWindow(argc, argv, pluginManager);

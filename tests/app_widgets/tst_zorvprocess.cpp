@@ -50,6 +50,7 @@ private slots:
         const Result result = ProcessRun::run(work.path(), {QStringLiteral("RJ100001.zip")},
                                               ProcessRun::Window, shop.proxyUrl());
         QVERIFY2(result.exited && result.exitCode == 0, qPrintable(result.log));
+        QVERIFY2(!result.log.contains(closing), qPrintable(result.log)); // quiet unless asked
         const QString name = inWorkingDirectory ? QStringLiteral("*(RJ100001]*") : "*[RJ100001]*";
         QCOMPARE(QDir(work.path()).entryList({name}).size(), 1);
         const QString user = work.filePath(QStringLiteral(".config/zorv/option.xml"));
@@ -83,8 +84,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(endpoint), ProcessRun::timeout);
         const QString file = QStringLiteral("RJ100001 夜.zip");
         QVERIFY(QFile(second.filePath(file)).open(QIODevice::WriteOnly));
-        const Result handed =
-            ProcessRun::run(second.path(), {file}, ProcessRun::Window, shop.proxyUrl());
+        const Result handed = ProcessRun::run(second.path(), {"--verbose", file},
+                                              ProcessRun::Window, shop.proxyUrl());
         QVERIFY2(handed.exited && handed.exitCode == 0 && !handed.log.contains(closing),
                  qPrintable(handed.log));
         QTRY_COMPARE_WITH_TIMEOUT(QDir(second.path()).entryList({"*[RJ100001]*"}).size(), 1,
@@ -92,7 +93,9 @@ private slots:
 
         window.kill(); // SIGKILL: no clean-up of any kind
         QVERIFY(window.waitForFinished(ProcessRun::timeout) && QFileInfo::exists(endpoint));
+        qputenv("QT_LOGGING_RULES", "zorv.debug=true");
         const Result next = ProcessRun::run(first.path(), {}, ProcessRun::Window, shop.proxyUrl());
+        qunsetenv("QT_LOGGING_RULES");
         QVERIFY2(next.exited && next.log.contains(closing), qPrintable(next.log));
 
         QLockFile held(endpoint + QStringLiteral(".lock"));

@@ -4,6 +4,7 @@
 #include "data/Journal.h"
 #include "plugin/PluginManager.h"
 #include "renamer/NameComposition.h"
+#include "renamer/NetworkFailure.h"
 #include "renamer/WebDownloader.h"
 #include "utility/FileRename.h"
 #include "utility/XmlUtility.h"
@@ -415,7 +416,8 @@ void Renamer::downloadFinished(const QNetworkReply *reply, const QByteArray &byt
     } else if (limit == WebDownloader::PageTooLarge) {
         message = said(pageTooLargeMessage);
     } else if (reply->error() != QNetworkReply::NoError) {
-        message = reply->errorString();
+        message = NetworkFailure::describe(reply);
+        entry->appendDetail(NetworkFailure::technicalText(reply));
         if (notFound)
             pages.remember(pageUrl, {false, WorkInfo(), message});
     } else {

@@ -180,17 +180,18 @@ private slots:
         row("slow page, never silent for long", zip, "", star, star + ".zip", "", "slow");
         row("moved to the touch page", "RJ100001.zip", "", "", "星降る夜のオルゴール.zip", "",
             "moved");
-        row("not found", vj, "", "T", "T.zip", "Not Found|", "not found");
+        row("not found", vj, "", "T", "T.zip", "ページが見つかりません (404)|", "not found");
         row("silent", vj, "", "T", "T.zip", timedOut + "|", "silent");
         row("empty body", vj, "", "T", "T.zip", "'タイトルがみつかりませんでした'|", "empty body");
-        row("redirect loop", vj, "", "T", "T.zip", "Too many redirects|", "redirect loop");
+        row("redirect loop", vj, "", "T", "T.zip", "ページの転送が多すぎます|", "redirect loop");
         row("body without end", vj, "", "T", "T.zip",
             "'ページが大きすぎるので読み込みを中止しました。'|", "body without end");
         row("30,000 nested elements", vj, "", "T", "T.zip",
             "'ページの入れ子が深すぎるので読めません。'|", "nested");
         // The last note names the first failure that was not "not found".
         row("server error, then not found", vj, "", "T", "",
-            "Internal Server Error|Internal Server Error", "server error");
+            "ショップでエラーが起きました (500)|ショップでエラーが起きました (500)",
+            "server error");
         row("source gone", vj, "", "T", "", "'ソースファイルが見つかりません。'", "source gone");
         // A name that fails ends the entry: no other candidate is tried.
         row("read-only folder", vj, "", "T", "", "'リネームに失敗しました。'", "read-only");
@@ -332,7 +333,7 @@ private slots:
         QTest::addRow("HTTP date") << 503 << "date" << 2 << 2500 << QString();
         QTest::addRow("long wait capped") << 429 << "3600" << 2 << 3900 << QString();
         QTest::addRow("busy thrice, named over a later 404")
-            << 503 << "0" << 4 << 0 << "Service Unavailable";
+            << 503 << "0" << 4 << 0 << "ショップが混み合っています (503)";
     }
 
     void busyOrFailingPage()
