@@ -440,6 +440,10 @@ void BatchRunner::onStopRequested()
     // is one step, done or not done.
     if (stopping || inFlight == 0)
         loop.quit();
+    else
+        writeError(QStringLiteral("%1: stopping once the file in progress is done (a second "
+                                  "signal stops at once)")
+                       .arg(programName));
     stopping = true;
     watcher->stop();
 }

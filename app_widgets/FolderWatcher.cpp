@@ -14,8 +14,9 @@ namespace {
 // the finished file then gets its name by a rename.
 const char *const partialSuffixes[] = {".part",    ".crdownload", ".download", ".opdownload",
                                        ".partial", ".!qB",        ".tmp"};
-// A download writes in bursts: one look at the folder per burst of events.
-const int scanDelayMs = 50;
+// One look at the folder per burst of events (a browser's temporary names,
+// a hundred files landing at once): at most ten looks a second.
+const int scanDelayMs = 100;
 // How often a folder that is gone is looked for.
 const int lostCheckMs = 2000;
 // Names files were renamed away from, kept to know an undo when it comes.
