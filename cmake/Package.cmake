@@ -44,7 +44,10 @@ existing one.
 
 Files are dropped on the window or named on the command line; zorv --batch
 renames them from a script without a window, printing one result line per
-file. Pages can be fetched through the proxy named by http_proxy.")
+file. zorv --watch renames downloads as they land in a folder; the user
+service zorv-watch does so for ~/Downloads once enabled with
+systemctl --user enable --now zorv-watch. Pages can be fetched through the
+proxy named by http_proxy.")
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE ${ZORV_DEBIAN_RELEASE})

@@ -93,6 +93,7 @@ int Journal::beginRun(const QString &mode, const QJsonObject &extra)
     QMutexLocker lock(&mutex);
     run_ = highest + 1;
     lastSeq = 0;
+    runRecord = record;
     append(record, false, true);
     return run_;
 }
@@ -167,6 +168,13 @@ void Journal::append(const QJsonObject &record, bool sync, bool locked)
     QByteArray line = QJsonDocument(record).toJson(QJsonDocument::Compact) + '\n';
     if (!file.open(QIODevice::ReadWrite | QIODevice::Append))
         return fail(file.errorString());
+    // A run that lasts (a watch, a window left open) outlives rotations:
+    // when the file is smaller than this run left it, it is a new one (made
+    // by this process or another), and it gets the run's record again, or
+    // the run's later renames would belong to no run once the older file is
+    // gone.
+    if (file.size() < writtenSize && record != runRecord && !runRecord.isEmpty())
+        line.prepend(QJsonDocument(runRecord).toJson(QJsonDocument::Compact) + '\n');
     // A crash in the middle of a line leaves it unfinished; the next record
     // starts on a line of its own instead of being lost with it.
     char last = '\n';
@@ -176,6 +184,7 @@ void Journal::append(const QJsonObject &record, bool sync, bool locked)
         line.prepend('\n');
     if (file.write(line) != line.size() || (sync ? !syncToDisk(file) : !file.flush()))
         return fail(file.errorString());
+    writtenSize = file.size();
 }
 
 void Journal::fail(const QString &reason)

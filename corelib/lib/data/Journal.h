@@ -51,6 +51,8 @@ private:
     const QString path_;
     const qint64 sizeLimit;
     int run_ = 0;
+    QJsonObject runRecord;  // of run_
+    qint64 writtenSize = 0; // of the file after this object's latest line
     int lastSeq = 0;
     bool failureReported = false;
     mutable QMutex mutex;

@@ -258,6 +258,12 @@ int Renamer::finishedCount() const
     return finishedEntries.size();
 }
 
+void Renamer::forgetFinished()
+{
+    QMutexLocker lock(&mutex);
+    finishedEntries.clear();
+}
+
 void Renamer::counts(int *total, int *pending, int *succeeded, int *failed) const
 {
     QMutexLocker lock(&mutex);

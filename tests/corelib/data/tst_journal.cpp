@@ -73,6 +73,19 @@ private slots:
                  (QStringList{"journal.jsonl", "journal.jsonl.1"}));
         QVERIFY(QFileInfo(journal.path()).size() < 1200 && journal.run() == 40);
     }
+
+    // A run that outlasts rotations (a watch of days) keeps its later renames.
+    void longRunOutlivesRotations()
+    {
+        QTemporaryDir dir;
+        Journal journal(QDir(dir.path()).filePath("journal.jsonl"), 1000);
+        const int run = journal.beginRun("watch");
+        for (int i = 0; i < 40; ++i)
+            journal.outcome(journal.intent(dir.path(), QString::number(i), "new"), true);
+        const QList<Undo::Run> runs = Undo(journal).history();
+        QCOMPARE(runs.size(), 1);
+        QVERIFY(runs.first().number == run && runs.first().renames > 0);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestJournal)
