@@ -10,6 +10,11 @@
 // The real program as a process: its start and what it left on its streams.
 namespace ProcessRun {
 
+// What the default options make of the catalogue's page of RJ100001, before
+// the extension.
+const QString rj100001Name =
+    QStringLiteral("[夜想曲工房] 星降る夜のオルゴール [RJ100001] [R-18] [2014-01-05] ");
+
 // Generous: both CI runs share two cores, one of them with sanitizers.
 const int timeout = 120000;
 

@@ -5,14 +5,11 @@
 #include <QtTest>
 
 using ProcessRun::Result;
+using ProcessRun::rj100001Name;
 
 namespace {
 
 const QString done = QStringLiteral("完了");
-
-// What the default options make of the catalogue's page of RJ100001.
-const QString rj100001Name =
-    QStringLiteral("[夜想曲工房] 星降る夜のオルゴール [RJ100001] [R-18] [2014-01-05] ");
 
 QString line(const QString &state, const QString &oldName, const QString &newName,
              const QString &comment = QString())
@@ -108,9 +105,9 @@ private slots:
                            "done: 1, failed: 0, skipped: 0"}
             << QStringList{new1 + ' ' + odd} << QString();
         QTest::newRow("a file given twice is renamed once")
-            << QStringList{rj1} << QStringList{rj1, "./" + rj1} << 0
+            << QStringList{rj1} << QStringList{rj1, "$PWD/" + rj1} << 0
             << QStringList{line(done, rj1, new1), "done: 1, failed: 0, skipped: 1"}
-            << QStringList{new1 + ' ' + rj1} << QStringLiteral("given twice: ./") + rj1;
+            << QStringList{new1 + ' ' + rj1} << QStringLiteral("given twice: /");
         // -1 as the window mode; the process reports it as 255.
         QTest::newRow("no plug-in loaded")
             << QStringList{rj1} << QStringList{rj1} << 255 << QStringList()
@@ -128,6 +125,7 @@ private slots:
 
         QTemporaryDir dir;
         QVERIFY(prepare(dir, create));
+        arguments.replaceInStrings(QStringLiteral("$PWD"), dir.path());
         // The store plug-in lies only in the working folder, where no code is
         // loaded from: a copy of the program with nothing beside it finds none.
         QTemporaryDir bin;
@@ -148,13 +146,15 @@ private slots:
     }
 
     // Under an English locale: a preview renames nothing, writes no journal
-    // and names exactly what the run then gives, " (n)" included; --undo takes
-    // the run back to the byte and reports it with the stable JSON state.
+    // and names exactly what the run then gives, " (n)" included; a second
+    // run leaves the named files unchanged; each --undo takes back the newest
+    // run not yet taken back (never an undo) to the byte, with the stable
+    // JSON state, and a run taken back has nothing more to take back.
     void previewRunUndoInEnglish()
     {
         QTemporaryDir dir;
         const QStringList files{"RJ100001.zip", "RJ100001 copy.zip"};
-        QVERIFY(prepare(dir, files));
+        QVERIFY(prepare(dir, files + QStringList{"RJ100002.zip"}));
         const QStringList before = filesIn(dir.path());
         qputenv("LC_ALL", "en_US.UTF-8");
 
@@ -165,11 +165,22 @@ private slots:
         QCOMPARE(preview.lines.value(1),
                  line("Preview", files[1], rj100001Name + " (1).zip",
                       "'The name was changed because the file already exists.'"));
-        Result real = zorv(dir.path(), QStringList{"-b"} + files);
+        Result real = zorv(dir.path(), QStringList{"-b"} + files); // run 1
         QCOMPARE(real.lines.replaceInStrings("Done", "Preview"), preview.lines);
+        const QStringList named = QDir(dir.path()).entryList({"*RJ100001]*"});
+        const Result again = zorv(dir.path(), QStringList{"-b", "--json"} + named);
+        QCOMPARE(again.lines.filter("{\"folder\"").filter("\"state\":\"unchanged\"").size(), 2);
+        zorv(dir.path(), {"-b", "RJ100002.zip"}); // run 3; run 2 renamed nothing
 
-        const Result undo = zorv(dir.path(), {"--undo", "--json"});
-        QVERIFY2(undo.lines.value(0).contains("\"state\":\"done\""), qPrintable(undo.log));
+        for (const char *left : {"RJ100002.zip", "RJ100001 copy.zip"}) {
+            const Result undo = zorv(dir.path(), {"--undo", "--json"});
+            QVERIFY2(undo.lines.value(0).contains("\"state\":\"done\""), qPrintable(undo.log));
+            QVERIFY(QFileInfo::exists(dir.filePath(QString::fromUtf8(left))));
+        }
+        QCOMPARE(filesIn(dir.path()), before);
+        const Result twice = zorv(dir.path(), {"--undo", "1"});
+        QVERIFY2(twice.exitCode == 2 && twice.log.contains("nothing to take back"),
+                 qPrintable(twice.log));
         QCOMPARE(filesIn(dir.path()), before);
     }
 

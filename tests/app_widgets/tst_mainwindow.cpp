@@ -74,6 +74,14 @@ private slots:
             urls.append(QUrl::fromLocalFile(folder.filePath(QString::fromUtf8(name))));
         data.setUrls(urls);
         data.setText(folder.filePath(QStringLiteral("text.zip")));
+        // The first row's state and colour as each change leaves them: after
+        // a failed page it waits for the next one in the default colour,
+        // never shown as done.
+        QStringList states;
+        const auto watch = connect(table, &QTableWidget::itemChanged, [&](QTableWidgetItem *item) {
+            if (item->row() == 0 && item->column() == StateColumn)
+                states << item->text() + ' ' + item->foreground().color().name();
+        });
         QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(window->findChild<zorv::DropArea *>(), &enter);
         QDropEvent drop(QPointF(6, 6), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -88,6 +96,10 @@ private slots:
 
         QTRY_COMPARE_WITH_TIMEOUT(summary(), QStringLiteral("\u3000タスク (3 / 3) エラー : 1"),
                                   60000);
+        disconnect(watch);
+        QVERIFY2(states.contains("待機 #000000") &&
+                     states.filter(QRegularExpression("完了|#228b22")).isEmpty(),
+                 qPrintable(states.join(", ")));
         QStringList rows;
         for (int row = 0; row < table->rowCount(); ++row)
             rows.append(text(row, OldNameColumn) + ' ' + text(row, StateColumn));

@@ -50,8 +50,10 @@ private slots:
         const Result result = ProcessRun::run(work.path(), {QStringLiteral("RJ100001.zip")},
                                               ProcessRun::Window, shop.proxyUrl());
         QVERIFY2(result.exited && result.exitCode == 0, qPrintable(result.log));
-        const QString name = inWorkingDirectory ? QStringLiteral("*(RJ100001]*") : "*[RJ100001]*";
-        QCOMPARE(QDir(work.path()).entryList({name}).size(), 1);
+        QString name = ProcessRun::rj100001Name + QStringLiteral(".zip");
+        if (inWorkingDirectory)
+            name.replace(QLatin1Char('['), QLatin1Char('('));
+        QCOMPARE(QDir(work.path()).entryList({QStringLiteral("*.zip")}), QStringList{name});
         const QString user = work.filePath(QStringLiteral(".config/zorv/option.xml"));
         QCOMPARE(QFileInfo::exists(user), !inWorkingDirectory);
         QFile saved(inWorkingDirectory ? options.fileName() : user);
@@ -72,8 +74,9 @@ private slots:
         QVERIFY(!result.log.contains(closing));
     }
 
-    // A second "zorv FILE" gives FILE to the running window and ends; a killed
-    // window leaves no obstacle; a place held without answer makes a start fail.
+    // A second "zorv FILE..." gives exactly its files, named relative to its
+    // own folder, to the running window and ends; a killed window leaves no
+    // obstacle; a place held without answer makes a start fail.
     void oneWindowPerUser()
     {
         QTemporaryDir first;
@@ -82,13 +85,26 @@ private slots:
         ProcessRun::start(window, first.path(), {}, ProcessRun::KeepWindow, shop.proxyUrl());
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(endpoint), ProcessRun::timeout);
         const QString file = QStringLiteral("RJ100001 夜.zip");
-        QVERIFY(QFile(second.filePath(file)).open(QIODevice::WriteOnly));
-        const Result handed =
-            ProcessRun::run(second.path(), {file}, ProcessRun::Window, shop.proxyUrl());
-        QVERIFY2(handed.exited && handed.exitCode == 0 && !handed.log.contains(closing),
-                 qPrintable(handed.log));
-        QTRY_COMPARE_WITH_TIMEOUT(QDir(second.path()).entryList({"*[RJ100001]*"}).size(), 1,
-                                  ProcessRun::timeout);
+        // The same name beside the window is not the one meant.
+        QVERIFY(QFile(first.filePath(file)).open(QIODevice::WriteOnly));
+        for (const int count : {1, 2, 12}) {
+            QTemporaryDir folder;
+            QStringList files, renamed;
+            for (int i = 0; i < count; ++i) {
+                files << QStringLiteral("RJ100001 夜 %1.zip").arg(i);
+                QVERIFY(QFile(folder.filePath(files.last())).open(QIODevice::WriteOnly));
+                renamed << ProcessRun::rj100001Name +
+                               (i ? QStringLiteral(" (%1).zip").arg(i) : QStringLiteral(".zip"));
+            }
+            renamed.sort();
+            const Result handed =
+                ProcessRun::run(folder.path(), files, ProcessRun::Window, shop.proxyUrl());
+            QVERIFY2(handed.exited && handed.exitCode == 0 && !handed.log.contains(closing),
+                     qPrintable(handed.log));
+            QTRY_COMPARE_WITH_TIMEOUT(QDir(folder.path()).entryList(QDir::Files, QDir::Name),
+                                      renamed, ProcessRun::timeout);
+        }
+        QVERIFY(QFileInfo::exists(first.filePath(file)));
 
         window.kill(); // SIGKILL: no clean-up of any kind
         QVERIFY(window.waitForFinished(ProcessRun::timeout) && QFileInfo::exists(endpoint));

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -18,6 +19,8 @@
 namespace zorv {
 
 namespace {
+
+std::atomic<int> forcedWay{FileRename::Automatic};
 
 #ifndef Q_OS_WIN
 bool exists(const QByteArray &path)
@@ -67,12 +70,15 @@ FileRename::Result FileRename::renameNoReplace(const QString &from, const QStrin
     const QByteArray target = QFile::encodeName(to);
     if (!exists(source))
         return SourceMissing;
+    const int way = forcedWay;
 #ifdef Q_OS_LINUX
-    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) ==
-        0)
-        return Renamed;
-    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
-        return failure(errno, source, error);
+    if (way != HardLink) {
+        if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(),
+                        RENAME_NOREPLACE) == 0)
+            return Renamed;
+        if (way == AtomicRename || (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP))
+            return failure(errno, source, error);
+    }
 #endif
     // File systems without an atomic no-replace rename: a hard link refuses
     // an existing name just as well (linkat without flags does not follow a
@@ -91,6 +97,11 @@ FileRename::Result FileRename::renameNoReplace(const QString &from, const QStrin
     }
     return Renamed;
 #endif
+}
+
+void FileRename::forceWay(Way way)
+{
+    forcedWay = way;
 }
 
 bool FileRename::survivesDecoding(const QByteArray &encodedPath)

@@ -18,9 +18,20 @@ public:
         Failed         // the system refused; nothing was touched
     };
 
+    // How the rename is made; the file system decides, unless forced.
+    enum Way {
+        Automatic,    // the first way the file system supports
+        AtomicRename, // one rename that refuses a taken name
+        HardLink      // a second name that refuses a taken one, then the old name dropped
+    };
+
     // Both paths absolute or relative to the working directory. On Failed,
     // *error (when given) holds the system's reason.
     static Result renameNoReplace(const QString &from, const QString &to, QString *error = nullptr);
+
+    // Every later rename takes this way only: tests try each way on a file
+    // system that supports them all. Automatic restores the normal choice.
+    static void forceWay(Way way);
 
     // True when a path as the system gives it (bytes) comes back unchanged
     // through Qt's decoding and encoding. Bytes invalid in the locale's

@@ -13,18 +13,25 @@ class TestFileRename : public QObject
 private slots:
     void renameNoReplace_data()
     {
+        QTest::addColumn<int>("way");
         QTest::addColumn<QString>("target"); // what is there before
         QTest::addColumn<int>("result");
-        QTest::addRow("free name") << "" << int(FileRename::Renamed);
+        const int atomic = FileRename::AtomicRename, link = FileRename::HardLink;
+        QTest::addRow("free name") << atomic << "" << int(FileRename::Renamed);
         // Another process took the name between a look and the rename.
-        QTest::addRow("existing file") << "file" << int(FileRename::TargetExists);
-        QTest::addRow("dangling link") << "dangling" << int(FileRename::TargetExists);
-        QTest::addRow("missing source") << "no source" << int(FileRename::SourceMissing);
-        QTest::addRow("missing target folder") << "no folder" << int(FileRename::Failed);
+        QTest::addRow("existing file") << atomic << "file" << int(FileRename::TargetExists);
+        QTest::addRow("dangling link") << atomic << "dangling" << int(FileRename::TargetExists);
+        QTest::addRow("missing source") << atomic << "no source" << int(FileRename::SourceMissing);
+        QTest::addRow("missing target folder") << atomic << "no folder" << int(FileRename::Failed);
+        // File systems without the atomic rename: the old name goes once the new one holds.
+        QTest::addRow("hard link, free name") << link << "" << int(FileRename::Renamed);
+        QTest::addRow("hard link, existing file")
+            << link << "file" << int(FileRename::TargetExists);
     }
 
     void renameNoReplace()
     {
+        QFETCH(int, way);
         QFETCH(QString, target);
         QFETCH(int, result);
         QTemporaryDir dir, outside;
@@ -46,7 +53,10 @@ private slots:
         if (result == FileRename::Renamed)
             expected = QStringList{"new.zip"};
         QString error;
-        QCOMPARE(int(FileRename::renameNoReplace(from, to, &error)), result);
+        FileRename::forceWay(FileRename::Way(way));
+        const int got = FileRename::renameNoReplace(from, to, &error);
+        FileRename::forceWay(FileRename::Automatic);
+        QCOMPARE(got, result);
         QCOMPARE(entries(), expected);
         QVERIFY(!QFileInfo::exists(pointee));
         QCOMPARE(error.isEmpty(), result != FileRename::Failed);
