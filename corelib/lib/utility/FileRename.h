@@ -5,9 +5,10 @@
 
 namespace zorv {
 
-// The one way this program renames a user's file: atomically, never
-// replacing whatever already bears the new name (a file, a folder or any
-// link, dangling or not) and never falling back to a copy.
+// The one way this program renames a user's file: never replacing whatever
+// already bears the new name (a file, a folder or any link, dangling or not)
+// and never falling back to a copy, on every file system: atomically where
+// it can, else through a hard link, else onto an empty placeholder of its own.
 class FileRename
 {
 public:
@@ -22,7 +23,8 @@ public:
     enum Way {
         Automatic,    // the first way the file system supports
         AtomicRename, // one rename that refuses a taken name
-        HardLink      // a second name that refuses a taken one, then the old name dropped
+        HardLink,     // a second name that refuses a taken one, then the old name dropped
+        Placeholder   // the new name made exclusively, then the file renamed onto it
     };
 
     // Both paths absolute or relative to the working directory. On Failed,

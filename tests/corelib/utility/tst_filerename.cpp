@@ -27,6 +27,16 @@ private slots:
         QTest::addRow("hard link, free name") << link << "" << int(FileRename::Renamed);
         QTest::addRow("hard link, existing file")
             << link << "file" << int(FileRename::TargetExists);
+        // Nor hard links: the file goes onto an empty placeholder made exclusively.
+        const int placeholder = FileRename::Placeholder;
+        QTest::addRow("placeholder, free name") << placeholder << "" << int(FileRename::Renamed);
+        QTest::addRow("placeholder, existing file")
+            << placeholder << "file" << int(FileRename::TargetExists);
+        QTest::addRow("placeholder, dangling link")
+            << placeholder << "dangling" << int(FileRename::TargetExists);
+        // A folder renamed into itself fails: its placeholder goes again.
+        QTest::addRow("placeholder, folder into itself")
+            << placeholder << "inside" << int(FileRename::Failed);
     }
 
     void renameNoReplace()
@@ -36,9 +46,13 @@ private slots:
         QFETCH(int, result);
         QTemporaryDir dir, outside;
         const QString from = dir.filePath("RJ100207.zip");
-        const QString to = dir.filePath(target == "no folder" ? "none/new.zip" : "new.zip");
+        const QString to = target == "inside"
+                               ? from + "/new.zip"
+                               : dir.filePath(target == "no folder" ? "none/new.zip" : "new.zip");
         const QString pointee = outside.filePath("stolen.zip");
-        if (target != "no source")
+        if (target == "inside")
+            QVERIFY(QDir(dir.path()).mkdir("RJ100207.zip"));
+        else if (target != "no source")
             QVERIFY(QFile(from).open(QIODevice::WriteOnly));
         if (target == "file")
             QVERIFY(QFile(to).open(QIODevice::WriteOnly));
@@ -58,6 +72,7 @@ private slots:
         FileRename::forceWay(FileRename::Automatic);
         QCOMPARE(got, result);
         QCOMPARE(entries(), expected);
+        QVERIFY(!QFileInfo::exists(from + "/new.zip"));
         QVERIFY(!QFileInfo::exists(pointee));
         QCOMPARE(error.isEmpty(), result != FileRename::Failed);
     }
