@@ -135,7 +135,7 @@ bool BatchRunner::parse(const QStringList &arguments)
                                                 "option."),
                                  QStringLiteral("[--] FILE..."));
 
-    if (!parser.parse(arguments)) {
+    if (!parser.parse(withUndoValueApart(arguments))) {
         writeError(QStringLiteral("%1: %2").arg(programName, parser.errorText()));
         writeError(QStringLiteral("Try '%1 --help' for more information.").arg(programName));
         exitCode_ = NothingRecognised;
@@ -175,6 +175,31 @@ bool BatchRunner::parse(const QStringList &arguments)
         return false;
     }
     return true;
+}
+
+// "--undo=N" as "--undo N": the run number is a plain argument.
+QStringList BatchRunner::withUndoValueApart(const QStringList &arguments)
+{
+    QStringList result;
+    const QString prefix = QStringLiteral("--undo=");
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (argument == QLatin1String("--"))
+            return result + arguments.mid(i);
+        if (argument.startsWith(prefix))
+            result << prefix.chopped(1) << argument.mid(prefix.size());
+        else
+            result << argument;
+    }
+    return result;
+}
+
+bool BatchRunner::journalReadable(const Journal &journal)
+{
+    const QString problem = journal.readProblem();
+    if (!problem.isEmpty())
+        writeError(tr("%1: the journal cannot be read (%2)").arg(programName, problem));
+    return problem.isEmpty();
 }
 
 int BatchRunner::pluginsFailed(const QStringList &pluginFolders)
@@ -324,6 +349,8 @@ void BatchRunner::stopWorker()
 int BatchRunner::runHistory()
 {
     const Journal journal;
+    if (!journalReadable(journal))
+        return SomeFailed;
     const QList<Undo::Run> runs = Undo(journal).history();
     // The newest first, and no more than a screenful.
     const int shown = qMin(runs.size(), 20);
@@ -358,9 +385,12 @@ int BatchRunner::runHistory()
 int BatchRunner::runUndo(const QStringList &arguments)
 {
     const Journal journal;
+    if (!journalReadable(journal))
+        return SomeFailed;
     const Undo undo(journal);
     bool valid = true;
-    const int run = arguments.isEmpty() ? undo.latestRun() : arguments.first().toInt(&valid);
+    const qint64 run =
+        arguments.isEmpty() ? undo.latestRun() : arguments.first().toLongLong(&valid);
     if (!valid || arguments.size() > 1) {
         writeError(
             QStringLiteral("%1: --undo takes one run number (see %1 --history)").arg(programName));

@@ -346,7 +346,7 @@ void MainWindow::onTriggered_menu_tool_config()
 void MainWindow::onTriggered_menu_tool_undo()
 {
     const QString title = tr("ZORV:元に戻す");
-    const int run = journal->run();
+    const qint64 run = journal->run();
     // The worker may rename more while the user is asked: only what was
     // counted is taken back.
     const int lastSeq = journal->lastSequence();

@@ -4,6 +4,8 @@
 
 #include <QtTest>
 
+#include <sys/stat.h>
+
 using ProcessRun::Result;
 using ProcessRun::rj100001Name;
 
@@ -178,23 +180,40 @@ private slots:
             QVERIFY(QFileInfo::exists(dir.filePath(QString::fromUtf8(left))));
         }
         QCOMPARE(filesIn(dir.path()), before);
-        const Result twice = zorv(dir.path(), {"--undo", "1"});
+        const Result twice = zorv(dir.path(), {"--undo=1"});
         QVERIFY2(twice.exitCode == 2 && twice.log.contains("nothing to take back"),
                  qPrintable(twice.log));
         QCOMPARE(filesIn(dir.path()), before);
     }
 
-    // A journal that cannot be written stops no rename and is reported once.
+    // A journal that cannot be written stops no rename and is reported once;
+    // --history says why it cannot be read. A FIFO is never waited on.
+    void unwritableJournal_data()
+    {
+        QTest::addColumn<bool>("fifo"); // else its folder is a file
+        QTest::newRow("folder is a file") << false;
+        QTest::newRow("journal is a FIFO") << true;
+    }
+
     void unwritableJournal()
     {
+        QFETCH(bool, fifo);
         QTemporaryDir dir;
         const QStringList files{"RJ100001.zip", "RJ100002.zip"};
         QFile blocker(home->filePath(QStringLiteral("blocked")));
         QVERIFY(prepare(dir, files) && blocker.open(QIODevice::WriteOnly));
-        qputenv("XDG_DATA_HOME", blocker.fileName().toUtf8());
+        if (fifo)
+            QVERIFY(QDir(home->path()).mkpath("zorv") &&
+                    ::mkfifo(qPrintable(home->filePath("zorv/journal.jsonl")), 0600) == 0);
+        else
+            qputenv("XDG_DATA_HOME", blocker.fileName().toUtf8());
         const Result result = zorv(dir.path(), QStringList{"-b"} + files);
         QCOMPARE(result.lines.value(2), QStringLiteral("done: 2, failed: 0, skipped: 0"));
         QCOMPARE(result.log.count(QStringLiteral("journal.jsonl")), 1);
+        const Result history = zorv(dir.path(), {"--history"});
+        QVERIFY2(history.exited && history.exitCode == 1 &&
+                     history.log.contains("journal cannot be read"),
+                 qPrintable(history.log));
     }
 };
 

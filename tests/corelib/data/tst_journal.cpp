@@ -3,6 +3,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -60,6 +62,109 @@ private slots:
         // The undo is journaled: a second one takes nothing back twice.
         for (const Undo::Step &step : Undo(journal).undo(run, false, path))
             QVERIFY(step.state != Undo::Step::Done);
+    }
+
+    // Undo takes back only the file the run renamed, as its identity was
+    // recorded, and only records that stay in their absolute folder; a
+    // record is written by hand where the run could not have written it.
+    void undoTouchesOnlyItsFile_data()
+    {
+        QTest::addColumn<QString>("oldName");
+        QTest::addColumn<QString>("newName"); // empty: the record has none
+        QTest::addColumn<bool>("absoluteFolder");
+        QTest::addColumn<QString>("meanwhile"); // what became of "A" after the run
+        QTest::addColumn<int>("state");
+        QTest::addRow("the file the run renamed") << "a"
+                                                  << "A" << true << "" << int(Undo::Step::Done);
+        QTest::addRow("another file under its name")
+            << "a"
+            << "A" << true << "replaced" << int(Undo::Step::Skipped);
+        QTest::addRow("the file changed since")
+            << "a"
+            << "A" << true << "grown" << int(Undo::Step::Skipped);
+        QTest::addRow("old name outside the folder")
+            << "../a"
+            << "A" << true << "" << int(Undo::Step::Skipped);
+        QTest::addRow("relative folder") << "a"
+                                         << "A" << false << "" << int(Undo::Step::Skipped);
+        QTest::addRow("no new name") << "a"
+                                     << "" << true << "" << int(Undo::Step::Skipped);
+    }
+
+    void undoTouchesOnlyItsFile()
+    {
+        QFETCH(QString, oldName);
+        QFETCH(QString, newName);
+        QFETCH(bool, absoluteFolder);
+        QFETCH(QString, meanwhile);
+        QFETCH(int, state);
+        QTemporaryDir dir;
+        // A relative folder would name the one beside the working directory.
+        QVERIFY(QDir(dir.path()).mkdir("files") && QDir::setCurrent(dir.path()));
+        const QString files = dir.filePath("files"), path = dir.filePath("journal.jsonl");
+        Journal journal(path);
+        const qint64 run = journal.beginRun("batch");
+        QFile file(QDir(files).filePath("a"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("a") == 1);
+        file.close();
+        if (oldName == "a" && newName == "A" && absoluteFolder) {
+            const int seq = journal.intent(files, "a", "A");
+            journal.outcome(seq, file.rename(files + "/A"));
+        } else {
+            QVERIFY(file.rename(files + "/A") && file.open(QIODevice::Append));
+            QJsonObject intent{{"type", "intent"}, {"run", run}, {"seq", 1}, {"old", oldName}};
+            intent.insert("folder", absoluteFolder ? files : "files");
+            if (!newName.isEmpty())
+                intent.insert("new", newName);
+            QFile records(path);
+            QVERIFY(records.open(QIODevice::Append));
+            records.write(QJsonDocument(intent).toJson(QJsonDocument::Compact) + '\n');
+        }
+        file.close();
+        QThread::msleep(10); // a later modification time
+        if (meanwhile == "replaced")
+            QVERIFY(file.remove() && file.open(QIODevice::WriteOnly) && file.write("b") == 1);
+        if (meanwhile == "grown")
+            QVERIFY(file.open(QIODevice::Append) && file.write("b") == 1);
+        file.close();
+        const QList<Undo::Step> steps = Undo(journal).undo(run, false, path);
+        QCOMPARE(steps.size(), 1);
+        QCOMPARE(int(steps.first().state), state);
+        QCOMPARE(QDir(files).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList{state == Undo::Step::Done ? "a" : "A"});
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"journal.jsonl"});
+    }
+
+    // Run numbers go on past 32 bits; a journal over its limit, whoever made
+    // it so, is read only at its end and rotated.
+    void oddJournal_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<qint64>("sizeLimit");
+        QTest::addColumn<qint64>("nextRun");
+        QTest::addColumn<bool>("rotated");
+        QTest::addRow("run number at the 32-bit limit")
+            << QByteArray("{\"type\":\"run\",\"run\":2147483647}\n") << qint64(1000)
+            << Q_INT64_C(2147483648) << false;
+        QTest::addRow("over the limit, grown by hand")
+            << QByteArray("{\"type\":\"run\",\"run\":9}\n" + QByteArray(3000, 'x') +
+                          "\n{\"type\":\"run\",\"run\":7}\n")
+            << qint64(1000) << qint64(8) << true;
+    }
+
+    void oddJournal()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(qint64, sizeLimit);
+        QFETCH(qint64, nextRun);
+        QFETCH(bool, rotated);
+        QTemporaryDir dir;
+        QFile file(QDir(dir.path()).filePath("journal.jsonl"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+        file.close();
+        Journal journal(file.fileName(), sizeLimit);
+        QCOMPARE(journal.beginRun("batch"), nextRun);
+        QCOMPARE(QFileInfo(file.fileName() + ".1").size(), rotated ? content.size() : 0);
     }
 
     // Past its limit the journal starts a new file and keeps one old one.
