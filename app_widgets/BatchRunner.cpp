@@ -3,6 +3,8 @@
 #include "data/Journal.h"
 #include "renamer/Renamer.h"
 #include "renamer/Undo.h"
+#include "utility/FileIdentity.h"
+#include "utility/FileRename.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -230,16 +232,19 @@ int BatchRunner::run()
     // As in the window: only arguments that name an existing path are files.
     // A file named twice (a glob and a name, say) is renamed once: its second
     // entry would only find it gone.
+    // The same file through a linked folder too: by its identity.
     QList<QFileInfo> files;
     QSet<QString> given;
     for (const QString &argument : qAsConst(fileArguments)) {
         const QFileInfo file(argument);
-        const QString path = QDir::cleanPath(file.absoluteFilePath());
-        if (file.exists() && given.contains(path)) {
+        const QString identity = FileIdentity::of(argument).key();
+        if (!FileRename::absolutePathSurvivesDecoding(QFile::encodeName(argument))) {
+            skipUndecodable({QDir(QDir::currentPath()).filePath(argument)});
+        } else if (file.exists() && given.contains(identity)) {
             writeError(QStringLiteral("%1: given twice: %2").arg(programName, argument));
             ++skipped;
         } else if (file.exists()) {
-            given.insert(path);
+            given.insert(identity);
             files.append(file);
         } else {
             writeError(QStringLiteral("%1: no such file: %2").arg(programName, argument));

@@ -10,6 +10,7 @@
 #include "plugin/PluginInterface.h"
 #include "renamer/Renamer.h"
 #include "renamer/Undo.h"
+#include "utility/FileIdentity.h"
 #include "utility/FileRename.h"
 
 #include <QAction>
@@ -209,7 +210,9 @@ void MainWindow::onCreated(QList<EntryPtr> entries)
     table->setRowCount(total);
 
     for (const EntryPtr &entry : qAsConst(entries)) {
-        waitingPaths.insert(entry->fileInfo().absoluteFilePath());
+        const QString identity = FileIdentity::of(entry->fileInfo().absoluteFilePath()).key();
+        waitingFiles.insert(identity);
+        entryFiles.insert(entry->number(), identity);
         const PluginInterface *plugin = entry->plugin();
         const QString host = plugin ? plugin->information()->support : QString();
         const QStringList texts = {entry->id(),
@@ -246,7 +249,7 @@ void MainWindow::onFinished(EntryPtr entry, RequestPtr)
     const int row = entry->number();
     const int status = entry->status();
     if (status == Entry::Done || status == Entry::Error)
-        waitingPaths.remove(entry->fileInfo().absoluteFilePath());
+        waitingFiles.remove(entryFiles.take(row));
     setCellText(row, StateColumn, Entry::statusLabel(status));
     setCellText(row, NewNameColumn, entry->newName());
     setCellText(row, CommentColumn, entry->message());
@@ -321,15 +324,19 @@ void MainWindow::addFiles(const QStringList &paths)
     if (!renamer)
         return;
     // Folders are not expanded: a folder goes to the plug-ins under its own name.
-    // A file still waiting in the list (dropped twice, or handed over again
-    // by a second double-click) is not added again: its second row could
-    // only fail, the first having renamed it.
+    // A file still waiting in the list (dropped twice, also through a linked
+    // folder, or handed over again by a second double-click) is not added
+    // again: its second row could only fail, the first having renamed it.
+    // One look per file, so that thousands are added at once.
     QList<QFileInfo> files;
+    QSet<QString> added;
     for (const QString &path : paths) {
         const QFileInfo file(path);
-        if (file.exists() && !waitingPaths.contains(file.absoluteFilePath()) &&
-            !files.contains(file))
+        const QString identity = FileIdentity::of(path).key();
+        if (file.exists() && !waitingFiles.contains(identity) && !added.contains(identity)) {
+            added.insert(identity);
             files.append(file);
+        }
     }
     renamer->add(files);
 }

@@ -206,4 +206,22 @@ bool FileRename::survivesDecoding(const QByteArray &encodedPath)
     return QFile::encodeName(QFile::decodeName(encodedPath)) == encodedPath;
 }
 
+bool FileRename::absolutePathSurvivesDecoding(const QByteArray &encodedPath)
+{
+#ifndef Q_OS_WIN
+    if (!encodedPath.startsWith('/')) {
+        // The working folder as the system has it, not as Qt decoded it.
+        QByteArray folder(4096, '\0');
+        while (!::getcwd(folder.data(), size_t(folder.size()))) {
+            if (errno != ERANGE || folder.size() > (1 << 20))
+                return false;
+            folder.resize(folder.size() * 2);
+        }
+        folder.truncate(int(std::strlen(folder.constData())));
+        return survivesDecoding(folder + '/' + encodedPath);
+    }
+#endif
+    return survivesDecoding(encodedPath);
+}
+
 } // namespace zorv

@@ -40,6 +40,9 @@ public:
     // encoding decode to U+FFFD, and the decoded path then names another
     // file or none: such a file must be left alone.
     static bool survivesDecoding(const QByteArray &encodedPath);
+    // The same for the whole absolute path: a relative path is taken with
+    // the working folder's own bytes before it, whose name may not survive.
+    static bool absolutePathSurvivesDecoding(const QByteArray &encodedPath);
 };
 
 } // namespace zorv
