@@ -24,7 +24,11 @@ class TestOption : public QObject
     }
 
 private slots:
-    void initTestCase() { QVERIFY(QDir::setCurrent(dir.path())); }
+    void initTestCase()
+    {
+        QVERIFY(QDir::setCurrent(dir.path()));
+        QCoreApplication::setApplicationName("zorv");
+    }
     void init()
     {
         QFile::remove(path);
@@ -39,9 +43,9 @@ private slots:
             "<option><rename_option><age_enabled>0</age_enabled><colour><id_enabled>0"
             "</id_enabled></colour><orders><order>x</order><order>7</order></orders>"
             "<space_size>many</space_size><begin_delimiter>&lt;【</begin_delimiter>"
-            "<end_delimiter>]]&gt;</end_delimiter></rename_option></option>"));
+            "<end_delimiter>]]&gt;&#13;</end_delimiter></rename_option></option>"));
         const RenameOption expected =
-            OptionText::parse("off=id,age space=0 order=id,7,id,age,date begin=<【 end=]]>");
+            OptionText::parse("off=id,age space=0 order=id,7,id,age,date begin=<【 end=]]>\r");
         const QSharedPointer<Option> option = Option::read(reader);
         QVERIFY(option && option->renameOption() && *option->renameOption() == expected);
         Option::saveToFile(option);
@@ -73,6 +77,14 @@ private slots:
         const QByteArray defaults = readFile(TestPaths::dataFile("option/default.xml"));
         QCOMPARE(readFile(path), kept ? content : defaults);
         QCOMPARE(readFile(path + ".new"), kept ? defaults : QByteArray("(none)"));
+    }
+
+    // A relative XDG_CONFIG_HOME is ignored, as the XDG rules say.
+    void relativeConfigHomeIgnored()
+    {
+        qputenv("XDG_CONFIG_HOME", "relative");
+        QCOMPARE(Option::filePath(), QDir::homePath() + "/.config/zorv/option.xml");
+        qunsetenv("XDG_CONFIG_HOME");
     }
 
     // Every write beyond a few bytes fails, as on a full disk.
