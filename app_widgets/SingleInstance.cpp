@@ -16,6 +16,7 @@
 #include <cstring>
 
 #ifdef Q_OS_UNIX
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -95,7 +96,11 @@ QString endpointFolder(QString *problem)
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (QDir::isAbsolutePath(runtime) && privacyProblem(runtime).isEmpty())
         return runtime;
-    const QString own = QDir(QDir::tempPath()).filePath(QStringLiteral("zorv-%1").arg(userId()));
+    // Where Qt programs put a runtime folder of their own.
+    const struct passwd *user = ::getpwuid(::getuid());
+    const QString own = QDir(QDir::tempPath())
+                            .filePath(QStringLiteral("runtime-") +
+                                      (user ? QFile::decodeName(user->pw_name) : userId()));
     // Made private at once; one that is there already is looked at as closely.
     ::mkdir(QFile::encodeName(own).constData(), 0700);
     *problem = privacyProblem(own);

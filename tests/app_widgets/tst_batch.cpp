@@ -1,4 +1,5 @@
 #include "ProcessRun.h"
+#include "TestMain.h"
 #include "TestPaths.h"
 #include "TestShop.h"
 
@@ -26,6 +27,7 @@ QStringList filesIn(const QString &dir)
     QStringList names =
         QDir(dir).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
     names.removeAll(QStringLiteral("plugins"));
+    names.removeAll(QStringLiteral("linked"));
     names.sort();
     for (QString &name : names) {
         QFile file(QDir(dir).filePath(name));
@@ -106,9 +108,9 @@ private slots:
             << QStringList{line(done, QStringLiteral("a\\tb\\\\c\\nRJ100001.zip"), new1),
                            "done: 1, failed: 0, skipped: 0"}
             << QStringList{new1 + ' ' + odd} << QString();
-        QTest::newRow("a file given twice is renamed once")
-            << QStringList{rj1} << QStringList{rj1, "$PWD/" + rj1} << 0
-            << QStringList{line(done, rj1, new1), "done: 1, failed: 0, skipped: 1"}
+        QTest::newRow("a file given thrice is renamed once")
+            << QStringList{rj1} << QStringList{rj1, "$PWD/" + rj1, "linked/" + rj1} << 0
+            << QStringList{line(done, rj1, new1), "done: 1, failed: 0, skipped: 2"}
             << QStringList{new1 + ' ' + rj1} << QStringLiteral("given twice: /");
         // -1 as the window mode; the process reports it as 255.
         QTest::newRow("no plug-in loaded")
@@ -127,7 +129,9 @@ private slots:
 
         QTemporaryDir dir;
         QVERIFY(prepare(dir, create));
+        // "$PWD": the folder's absolute path; "linked": a link to it.
         arguments.replaceInStrings(QStringLiteral("$PWD"), dir.path());
+        QVERIFY(QFile::link(dir.path(), dir.filePath("linked")));
         // The store plug-in lies only in the working folder, where no code is
         // loaded from: a copy of the program with nothing beside it finds none.
         QTemporaryDir bin;
@@ -186,6 +190,22 @@ private slots:
         QCOMPARE(filesIn(dir.path()), before);
     }
 
+    // A file named relative to a working folder whose name is not valid in
+    // the locale's encoding is skipped; the folder its decoded name names is
+    // never touched.
+    void undecodableWorkingFolder()
+    {
+        QTemporaryDir parent;
+        const QString link = ProcessRun::undecodableFolder(parent.path(), "RJ100001.zip");
+        QVERIFY(!link.isEmpty());
+        const Result result = zorv(link, {"-b", "RJ100001.zip"});
+        QVERIFY2(result.exitCode == 2 && result.log.contains("not valid in the system's encoding"),
+                 qPrintable(result.log));
+        for (const QString &folder :
+             QDir(parent.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+            QVERIFY(QFileInfo::exists(parent.filePath(folder + "/RJ100001.zip")));
+    }
+
     // A journal that cannot be written stops no rename and is reported once;
     // --history says why it cannot be read. A FIFO is never waited on.
     void unwritableJournal_data()
@@ -217,5 +237,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestBatch)
+ZORV_TEST_GUILESS_MAIN(TestBatch)
 #include "tst_batch.moc"

@@ -1,4 +1,5 @@
 #include "ConfigDialog.h"
+#include "TestMain.h"
 #include "data/Option.h"
 
 #include <QDialogButtonBox>
@@ -69,5 +70,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestConfigDialog)
+ZORV_TEST_MAIN(TestConfigDialog)
 #include "tst_configdialog.moc"

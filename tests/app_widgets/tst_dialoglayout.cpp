@@ -3,6 +3,7 @@
 #include "LibraryDialog.h"
 #include "PluginDetailDialog.h"
 #include "PluginDialog.h"
+#include "TestMain.h"
 #include "data/Option.h"
 
 #include <QtTest>
@@ -43,5 +44,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDialogLayout)
+ZORV_TEST_MAIN(TestDialogLayout)
 #include "tst_dialoglayout.moc"

@@ -1,4 +1,5 @@
 #include "DropArea.h"
+#include "TestMain.h"
 
 #include <QMimeData>
 #include <QtTest>
@@ -33,5 +34,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDropArea)
+ZORV_TEST_MAIN(TestDropArea)
 #include "tst_droparea.moc"

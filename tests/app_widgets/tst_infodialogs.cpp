@@ -2,6 +2,7 @@
 #include "LibraryDialog.h"
 #include "ModalWatcher.h"
 #include "PluginDialog.h"
+#include "TestMain.h"
 #include "plugin/PluginManager.h"
 
 #include <QtTest>
@@ -73,5 +74,5 @@ private:
     PluginManager manager;
 };
 
-QTEST_MAIN(TestInfoDialogs)
+ZORV_TEST_MAIN(TestInfoDialogs)
 #include "tst_infodialogs.moc"

@@ -1,4 +1,5 @@
 #include "ProcessRun.h"
+#include "TestMain.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -33,5 +34,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestInstall)
+ZORV_TEST_GUILESS_MAIN(TestInstall)
 #include "tst_install.moc"

@@ -1,6 +1,7 @@
 #include "DropArea.h"
 #include "MainWindow.h"
 #include "ModalWatcher.h"
+#include "TestMain.h"
 #include "TestPaths.h"
 #include "TestShop.h"
 #include "Translation.h"
@@ -62,15 +63,16 @@ private slots:
     {
         QTemporaryDir scene;
         const QDir folder(scene.path());
-        QVERIFY(folder.mkpath(QStringLiteral("RJ100001 folder")));
+        QVERIFY(folder.mkpath(QStringLiteral("RJ100001 folder")) &&
+                QFile::link(folder.path(), folder.filePath("linked")));
         for (const char *name :
              {"RJ100001 folder/RJ100002.zip", "RJ999999.zip", "RJ100001 b.zip", "text.zip"})
             QFile(folder.filePath(QString::fromUtf8(name))).open(QIODevice::WriteOnly);
         QMimeData data;
         QList<QUrl> urls = {QUrl(QStringLiteral("http://www.sakuvo.example/RJ100003.zip"))};
-        // The same file twice gets one row.
+        // The same file twice, also through a linked folder, gets one row.
         for (const char *name :
-             {"RJ999999.zip", "RJ100001 folder", "RJ100002 gone.zip", "RJ999999.zip"})
+             {"RJ999999.zip", "RJ100001 folder", "RJ100002 gone.zip", "linked/RJ999999.zip"})
             urls.append(QUrl::fromLocalFile(folder.filePath(QString::fromUtf8(name))));
         data.setUrls(urls);
         data.setText(folder.filePath(QStringLiteral("text.zip")));
@@ -163,5 +165,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestMainWindow)
+ZORV_TEST_MAIN(TestMainWindow)
 #include "tst_mainwindow.moc"

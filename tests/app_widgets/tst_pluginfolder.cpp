@@ -1,5 +1,6 @@
 #include "LogCapture.h"
 #include "PluginFolder.h"
+#include "TestMain.h"
 #include "TestPaths.h"
 #include "plugin/PluginManager.h"
 
@@ -40,5 +41,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestPluginFolder)
+ZORV_TEST_GUILESS_MAIN(TestPluginFolder)
 #include "tst_pluginfolder.moc"

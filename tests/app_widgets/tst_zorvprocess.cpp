@@ -1,9 +1,14 @@
 #include "ProcessRun.h"
+#include "TestMain.h"
 #include "TestPaths.h"
 #include "TestShop.h"
 
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QtTest>
 
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using ProcessRun::Result;
@@ -85,8 +90,13 @@ private slots:
         ProcessRun::start(window, first.path(), {}, ProcessRun::KeepWindow, shop.proxyUrl());
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(endpoint), ProcessRun::timeout);
         const QString file = QStringLiteral("RJ100001 夜.zip");
-        // The same name beside the window is not the one meant.
+        // The same name beside the window is not the one meant, nor the one
+        // a working folder's name decoded with a loss names.
         QVERIFY(QFile(first.filePath(file)).open(QIODevice::WriteOnly));
+        QTemporaryDir odd;
+        const QString link = ProcessRun::undecodableFolder(odd.path(), file);
+        const Result skipped = ProcessRun::run(link, {file}, ProcessRun::Window, shop.proxyUrl());
+        QVERIFY2(!link.isEmpty() && skipped.exitCode == 0, qPrintable(skipped.log));
         for (const int count : {1, 2, 12}) {
             QTemporaryDir folder;
             QStringList files, renamed;
@@ -105,6 +115,8 @@ private slots:
                                       renamed, ProcessRun::timeout);
         }
         QVERIFY(QFileInfo::exists(first.filePath(file)));
+        for (const QString &folder : QDir(odd.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+            QVERIFY(QFileInfo::exists(odd.filePath(folder + '/' + file)));
 
         window.kill(); // SIGKILL: no clean-up of any kind
         QVERIFY(window.waitForFinished(ProcessRun::timeout) && QFileInfo::exists(endpoint));
@@ -120,7 +132,69 @@ private slots:
                  qPrintable(unanswered.log));
         QVERIFY(QFileInfo::exists(second.filePath(file)));
     }
+
+    // Whatever a process of the user sends is read defensively: a message
+    // malformed, too large or not finished in time drops the connection
+    // unanswered, and the window goes on taking files.
+    void handOverLimits_data()
+    {
+        QTest::addColumn<QByteArray>("message");
+        QTest::newRow("count without its end") << QByteArray("2147483647");
+        QTest::newRow("more than a connection may send")
+            << QByteArray("1\0", 2) + QByteArray(17 * 1024 * 1024, 'x');
+        QTest::newRow("half a message, held") << QByteArray("2\0/tmp/RJ100001.zip\0", 20);
+    }
+
+    void handOverLimits()
+    {
+        QFETCH(QByteArray, message);
+        QTemporaryDir work;
+        QProcess window;
+        ProcessRun::start(window, work.path(), {}, ProcessRun::KeepWindow, shop.proxyUrl());
+        QLocalSocket socket;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (socket.abort(), socket.connectToServer(endpoint), socket.waitForConnected(100)),
+            ProcessRun::timeout);
+        socket.write(message);
+        while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(1000)) {
+        }
+        QVERIFY(socket.state() == QLocalSocket::UnconnectedState ||
+                socket.waitForDisconnected(20000));
+        QVERIFY(socket.readAll().isEmpty());
+        QVERIFY(QFile(work.filePath(QStringLiteral("RJ100001.zip"))).open(QIODevice::WriteOnly));
+        const Result handed = ProcessRun::run(work.path(), {QStringLiteral("RJ100001.zip")},
+                                              ProcessRun::Window, shop.proxyUrl());
+        QVERIFY2(handed.exitCode == 0 && !handed.log.contains(closing), qPrintable(handed.log));
+        window.kill();
+        QVERIFY(window.waitForFinished(ProcessRun::timeout));
+        QVERIFY(!window.readAllStandardError().contains("No such slot"));
+    }
+
+    // Without a runtime folder, a folder for the endpoint that another user
+    // can enter is not used: the start opens a window of its own, and a
+    // listener there hears nothing.
+    void endpointOnlyInAPrivateFolder()
+    {
+        QTemporaryDir temporary, work;
+        const QString folder =
+            temporary.filePath(QStringLiteral("runtime-") + ::getpwuid(::getuid())->pw_name);
+        QVERIFY(QDir().mkdir(folder) && ::chmod(qPrintable(folder), 0777) == 0);
+        const QString name = QStringLiteral("/zorv-%1-none.socket").arg(::getuid());
+        QLocalServer listener;
+        QLockFile held(folder + name + QStringLiteral(".lock"));
+        QVERIFY(listener.listen(folder + name) && held.tryLock(0));
+        QVERIFY(QFile(work.filePath(QStringLiteral("RJ100001.zip"))).open(QIODevice::WriteOnly));
+        const Result own = ProcessRun::run(
+            work.path(), {QStringLiteral("RJ100001.zip")}, ProcessRun::Window, shop.proxyUrl(),
+            ProcessRun::program(), {{"XDG_RUNTIME_DIR", QString()}, {"TMPDIR", temporary.path()}});
+        QVERIFY2(own.exitCode == 0 && own.log.contains(closing) &&
+                     own.log.contains("no private folder"),
+                 qPrintable(own.log));
+        QVERIFY(!listener.hasPendingConnections());
+        QCOMPARE(QDir(work.path()).entryList({QStringLiteral("*.zip")}),
+                 QStringList{ProcessRun::rj100001Name + ".zip"});
+    }
 };
 
-QTEST_GUILESS_MAIN(TestZorvProcess)
+ZORV_TEST_GUILESS_MAIN(TestZorvProcess)
 #include "tst_zorvprocess.moc"

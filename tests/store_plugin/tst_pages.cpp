@@ -4,6 +4,7 @@
 // of the category its expected file names. The expected file holds what comes
 // out, "key=value" a line in the order below ("\n": a line break; "#": a note).
 #include "Sakuvo.h"
+#include "TestMain.h"
 #include "TestPaths.h"
 #include "utility/XmlUtility.h"
 
@@ -69,5 +70,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_Pages)
+ZORV_TEST_GUILESS_MAIN(tst_Pages)
 #include "tst_pages.moc"

@@ -1,4 +1,5 @@
 #include "Sakuvo.h"
+#include "TestMain.h"
 
 #include <QtTest>
 
@@ -45,5 +46,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_Sakuvo)
+ZORV_TEST_GUILESS_MAIN(tst_Sakuvo)
 #include "tst_sakuvo.moc"

@@ -1,3 +1,4 @@
+#include "TestMain.h"
 #include "data/Journal.h"
 #include "renamer/Undo.h"
 
@@ -180,5 +181,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestJournal)
+ZORV_TEST_GUILESS_MAIN(TestJournal)
 #include "tst_journal.moc"

@@ -1,4 +1,5 @@
 #include "OptionText.h"
+#include "TestMain.h"
 #include "TestPaths.h"
 #include "data/Option.h"
 
@@ -103,5 +104,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestOption)
+ZORV_TEST_GUILESS_MAIN(TestOption)
 #include "tst_option.moc"

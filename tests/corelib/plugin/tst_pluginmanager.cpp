@@ -1,4 +1,5 @@
 #include "LogCapture.h"
+#include "TestMain.h"
 #include "TestPaths.h"
 #include "plugin/PluginManager.h"
 
@@ -60,5 +61,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestPluginManager)
+ZORV_TEST_GUILESS_MAIN(TestPluginManager)
 #include "tst_pluginmanager.moc"

@@ -1,4 +1,5 @@
 #include "OptionText.h"
+#include "TestMain.h"
 #include "renamer/NameComposition.h"
 
 #include <QtTest>
@@ -97,5 +98,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestNameComposition)
+ZORV_TEST_GUILESS_MAIN(TestNameComposition)
 #include "tst_namecomposition.moc"

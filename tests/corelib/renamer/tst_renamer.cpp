@@ -2,6 +2,7 @@
 // each file (state, new name, comment), and that no file's content is lost.
 #include "LogCapture.h"
 #include "OptionText.h"
+#include "TestMain.h"
 #include "TestPaths.h"
 #include "TestShop.h"
 #include "data/Option.h"
@@ -376,5 +377,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestRenamer)
+ZORV_TEST_GUILESS_MAIN(TestRenamer)
 #include "tst_renamer.moc"

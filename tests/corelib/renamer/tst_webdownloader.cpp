@@ -1,6 +1,7 @@
 // The web downloader against the local shop: whole bodies, one download at a
 // time, the size cap after decompression. The renamer's tests show the other
 // limits as the user meets them.
+#include "TestMain.h"
 #include "TestShop.h"
 #include "renamer/WebDownloader.h"
 
@@ -82,5 +83,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_WebDownloader)
+ZORV_TEST_GUILESS_MAIN(tst_WebDownloader)
 #include "tst_webdownloader.moc"

@@ -1,3 +1,4 @@
+#include "TestMain.h"
 #include "utility/FileRename.h"
 
 #include <QTemporaryDir>
@@ -86,5 +87,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestFileRename)
+ZORV_TEST_GUILESS_MAIN(TestFileRename)
 #include "tst_filerename.moc"

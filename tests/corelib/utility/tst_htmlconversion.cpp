@@ -1,5 +1,6 @@
 // The repair of shop pages into XML. Real messy pages (scripts holding "<"
 // and "&&", bare ampersands, comments) are read through the page catalogue.
+#include "TestMain.h"
 #include "utility/XmlUtility.h"
 
 #include <QtTest>
@@ -61,5 +62,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_HtmlConversion)
+ZORV_TEST_GUILESS_MAIN(tst_HtmlConversion)
 #include "tst_htmlconversion.moc"
