@@ -14,8 +14,7 @@
 // The real program as a process: its start and what it left on its streams.
 namespace ProcessRun {
 
-// What the default options make of the catalogue's page of RJ100001, before
-// the extension.
+// The default options' name for the catalogue's RJ100001, before the extension.
 const QString rj100001Name =
     QStringLiteral("[夜想曲工房] 星降る夜のオルゴール [RJ100001] [R-18] [2014-01-05] ");
 

@@ -1,5 +1,4 @@
 #include "ConfigDialog.h"
-#include "TestMain.h"
 #include "data/Option.h"
 
 #include <QDialogButtonBox>

@@ -3,7 +3,6 @@
 #include "LibraryDialog.h"
 #include "PluginDetailDialog.h"
 #include "PluginDialog.h"
-#include "TestMain.h"
 #include "data/Option.h"
 
 #include <QtTest>

@@ -1,5 +1,4 @@
 #include "DropArea.h"
-#include "TestMain.h"
 
 #include <QMimeData>
 #include <QtTest>

@@ -2,7 +2,6 @@
 #include "LibraryDialog.h"
 #include "ModalWatcher.h"
 #include "PluginDialog.h"
-#include "TestMain.h"
 #include "plugin/PluginManager.h"
 
 #include <QtTest>

@@ -1,5 +1,4 @@
 #include "ProcessRun.h"
-#include "TestMain.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

@@ -1,7 +1,6 @@
 #include "DropArea.h"
 #include "MainWindow.h"
 #include "ModalWatcher.h"
-#include "TestMain.h"
 #include "TestPaths.h"
 #include "TestShop.h"
 #include "Translation.h"

@@ -1,6 +1,5 @@
 #include "LogCapture.h"
 #include "PluginFolder.h"
-#include "TestMain.h"
 #include "TestPaths.h"
 #include "plugin/PluginManager.h"
 

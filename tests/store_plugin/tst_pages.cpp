@@ -4,7 +4,6 @@
 // of the category its expected file names. The expected file holds what comes
 // out, "key=value" a line in the order below ("\n": a line break; "#": a note).
 #include "Sakuvo.h"
-#include "TestMain.h"
 #include "TestPaths.h"
 #include "utility/XmlUtility.h"
 

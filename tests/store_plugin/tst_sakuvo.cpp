@@ -1,5 +1,4 @@
 #include "Sakuvo.h"
-#include "TestMain.h"
 
 #include <QtTest>
 

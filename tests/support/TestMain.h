@@ -6,10 +6,10 @@
 #include <QApplication>
 #endif
 
-// The tests' main(): as QTEST_MAIN and QTEST_GUILESS_MAIN, and a connection
-// that Qt refuses ("QObject::connect: No such slot", "No such signal")
-// fails the test during which it was tried, wherever it was made: a
-// misspelt string connection is a fault of the program, not a warning.
+// The tests' main(), as QTEST_MAIN and QTEST_GUILESS_MAIN, but a connection
+// that Qt refuses ("QObject::connect: No such slot", "No such signal") fails
+// the test during which it was tried: a misspelt string connection is a
+// fault of the program, not a warning.
 namespace TestMain {
 int exec(QObject *testObject, int argc, char **argv);
 }
@@ -23,6 +23,5 @@ int exec(QObject *testObject, int argc, char **argv);
         QTEST_SET_MAIN_SOURCE_PATH                       \
         return TestMain::exec(&testObject, argc, argv);  \
     }
-
 #define ZORV_TEST_MAIN(TestObject) ZORV_TEST_MAIN_WITH(QApplication, TestObject)
 #define ZORV_TEST_GUILESS_MAIN(TestObject) ZORV_TEST_MAIN_WITH(QCoreApplication, TestObject)

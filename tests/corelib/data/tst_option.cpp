@@ -1,5 +1,4 @@
 #include "OptionText.h"
-#include "TestMain.h"
 #include "TestPaths.h"
 #include "data/Option.h"
 

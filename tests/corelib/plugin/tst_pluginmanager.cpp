@@ -1,5 +1,4 @@
 #include "LogCapture.h"
-#include "TestMain.h"
 #include "TestPaths.h"
 #include "plugin/PluginManager.h"
 

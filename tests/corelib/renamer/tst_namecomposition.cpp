@@ -1,5 +1,4 @@
 #include "OptionText.h"
-#include "TestMain.h"
 #include "renamer/NameComposition.h"
 
 #include <QtTest>

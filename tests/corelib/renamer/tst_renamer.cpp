@@ -2,7 +2,6 @@
 // each file (state, new name, comment), and that no file's content is lost.
 #include "LogCapture.h"
 #include "OptionText.h"
-#include "TestMain.h"
 #include "TestPaths.h"
 #include "TestShop.h"
 #include "data/Option.h"
@@ -181,7 +180,6 @@ private slots:
         row("slow page, never silent for long", zip, "", star, star + ".zip", "", "slow");
         row("moved to the touch page", "RJ100001.zip", "", "", "星降る夜のオルゴール.zip", "",
             "moved");
-        row("not found", vj, "", "T", "T.zip", "Not Found|", "not found");
         row("silent", vj, "", "T", "T.zip", timedOut + "|", "silent");
         row("empty body", vj, "", "T", "T.zip", "'タイトルがみつかりませんでした'|", "empty body");
         row("redirect loop", vj, "", "T", "T.zip", "Too many redirects|", "redirect loop");

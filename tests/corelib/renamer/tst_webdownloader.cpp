@@ -1,7 +1,6 @@
 // The web downloader against the local shop: whole bodies, one download at a
 // time, the size cap after decompression. The renamer's tests show the other
 // limits as the user meets them.
-#include "TestMain.h"
 #include "TestShop.h"
 #include "renamer/WebDownloader.h"
 

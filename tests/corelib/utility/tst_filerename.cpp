@@ -1,4 +1,3 @@
-#include "TestMain.h"
 #include "utility/FileRename.h"
 
 #include <QTemporaryDir>

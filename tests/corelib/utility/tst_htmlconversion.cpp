@@ -1,6 +1,5 @@
 // The repair of shop pages into XML. Real messy pages (scripts holding "<"
 // and "&&", bare ampersands, comments) are read through the page catalogue.
-#include "TestMain.h"
 #include "utility/XmlUtility.h"
 
 #include <QtTest>
