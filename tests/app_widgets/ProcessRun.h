@@ -56,7 +56,7 @@ inline bool addStorePlugin(const QString &folder)
                        dir.filePath(QStringLiteral("plugins/") + TestPaths::storePluginFile()));
 }
 
-// Variables set for the program beyond the usual ones; a null value removes one.
+// Variables set for the program beyond the usual ones (an empty value as none).
 typedef QMap<QString, QString> Environment;
 
 // The user's configuration folder is the working directory's ".config".
@@ -78,12 +78,8 @@ inline void start(QProcess &process, const QString &workingDirectory, const QStr
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeFolder());
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
                        QDir(workingDirectory).filePath(QStringLiteral(".config")));
-    for (auto it = changes.constBegin(); it != changes.constEnd(); ++it) {
-        if (it.value().isNull())
-            environment.remove(it.key());
-        else
-            environment.insert(it.key(), it.value());
-    }
+    for (auto it = changes.constBegin(); it != changes.constEnd(); ++it)
+        environment.insert(it.key(), it.value());
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(workingDirectory);
     process.start(executable, arguments);

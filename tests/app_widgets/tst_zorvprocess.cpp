@@ -157,14 +157,14 @@ private slots:
         const QString folder =
             temporary.filePath(QStringLiteral("runtime-") + ::getpwuid(::getuid())->pw_name);
         QVERIFY(QDir().mkdir(folder) && ::chmod(qPrintable(folder), 0777) == 0);
-        const QString name = QStringLiteral("/zorv-%1-none.socket").arg(::getuid());
+        const QString name = folder + '/' + QFileInfo(endpoint).fileName();
         QLocalServer listener;
-        QLockFile held(folder + name + QStringLiteral(".lock"));
-        QVERIFY(listener.listen(folder + name) && held.tryLock(0));
+        QLockFile held(name + QStringLiteral(".lock"));
+        QVERIFY(listener.listen(name) && held.tryLock(0));
         QVERIFY(QFile(work.filePath(QStringLiteral("RJ100001.zip"))).open(QIODevice::WriteOnly));
         const Result own = ProcessRun::run(
             work.path(), {QStringLiteral("RJ100001.zip")}, ProcessRun::Window, shop.proxyUrl(),
-            ProcessRun::program(), {{"XDG_RUNTIME_DIR", QString()}, {"TMPDIR", temporary.path()}});
+            ProcessRun::program(), {{"XDG_RUNTIME_DIR", ""}, {"TMPDIR", temporary.path()}});
         QVERIFY2(own.exitCode == 0 && own.log.contains(closing) &&
                      own.log.contains("no private folder"),
                  qPrintable(own.log));

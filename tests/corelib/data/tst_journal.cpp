@@ -59,9 +59,6 @@ private slots:
         QCOMPARE(got.join(' '), course.section('|', 1, 1));
         QCOMPARE(QDir(files.path()).entryList(QDir::Files, QDir::Name).join(' '),
                  course.section('|', 2, 2));
-        // The undo is journaled: a second one takes nothing back twice.
-        for (const Undo::Step &step : Undo(journal).undo(run, false, path))
-            QVERIFY(step.state != Undo::Step::Done);
     }
 
     // Undo takes back only the file the run renamed, as its identity was

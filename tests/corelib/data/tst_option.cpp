@@ -24,11 +24,7 @@ class TestOption : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(QDir::setCurrent(dir.path()));
-        QCoreApplication::setApplicationName("zorv");
-    }
+    void initTestCase() { QVERIFY(QDir::setCurrent(dir.path())); }
     void init()
     {
         QFile::remove(path);
@@ -83,7 +79,8 @@ private slots:
     void relativeConfigHomeIgnored()
     {
         qputenv("XDG_CONFIG_HOME", "relative");
-        QCOMPARE(Option::filePath(), QDir::homePath() + "/.config/zorv/option.xml");
+        QCOMPARE(Option::filePath(), QDir::homePath() + "/.config/" +
+                                         QCoreApplication::applicationName() + "/option.xml");
         qunsetenv("XDG_CONFIG_HOME");
     }
 

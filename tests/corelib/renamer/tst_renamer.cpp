@@ -313,10 +313,9 @@ private slots:
         QFETCH(bool, serverError);
         QFETCH(int, requests);
         for (const char *every :
-             {"home", "maniax", "girls", "home-touch", "maniax-touch", "girls-touch"}) {
-            if (serverError)
-                shop.setBehaviour(TestShop::productPath(every, "RJ123456"), TestShop::ServerError);
-        }
+             {"home", "maniax", "girls", "home-touch", "maniax-touch", "girls-touch"})
+            shop.setBehaviour(TestShop::productPath(every, "RJ123456"),
+                              serverError ? TestShop::ServerError : TestShop::Serve);
         QList<QFileInfo> files;
         for (const QString &id : QStringList{"RJ123456", otherId}) {
             if (!category.isEmpty() && !id.isEmpty())
