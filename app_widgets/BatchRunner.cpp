@@ -222,18 +222,11 @@ void BatchRunner::skipUndecodable(const QStringList &names)
     }
 }
 
-int BatchRunner::run()
+// As in the window: only arguments that name an existing path are files. A
+// file named twice (a glob and a name, say, or through a linked folder: by
+// its identity) is renamed once: its second entry would only find it gone.
+QList<QFileInfo> BatchRunner::existingFiles()
 {
-    if (fileArguments.isEmpty() && skipped == 0) {
-        writeError(QStringLiteral("%1: no file given (see %1 --help)").arg(programName));
-        exitCode_ = NothingRecognised;
-        return exitCode_;
-    }
-
-    // As in the window: only arguments that name an existing path are files.
-    // A file named twice (a glob and a name, say) is renamed once: its second
-    // entry would only find it gone.
-    // The same file through a linked folder too: by its identity.
     QList<QFileInfo> files;
     QSet<QString> given;
     for (const QString &argument : qAsConst(fileArguments)) {
@@ -256,6 +249,18 @@ int BatchRunner::run()
             ++skipped;
         }
     }
+    return files;
+}
+
+int BatchRunner::run()
+{
+    if (fileArguments.isEmpty() && skipped == 0) {
+        writeError(QStringLiteral("%1: no file given (see %1 --help)").arg(programName));
+        exitCode_ = NothingRecognised;
+        return exitCode_;
+    }
+
+    const QList<QFileInfo> files = existingFiles();
 
     Entry::registerMetaTypes();
     // Read, never written: the option file belongs to the window, which

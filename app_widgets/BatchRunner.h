@@ -69,6 +69,7 @@ private slots:
     void onAllFinished();
 
 private:
+    QList<QFileInfo> existingFiles();
     int finish(int done, int failed);
     static QStringList withUndoValueApart(const QStringList &arguments);
     static bool journalReadable(const Journal &journal);

@@ -49,6 +49,21 @@ QString text(const QJsonObject &record, const char *name)
 }
 } // namespace
 
+Undo::Rename Undo::renameOf(const QJsonObject &intent)
+{
+    Rename rename;
+    rename.run = Journal::runNumber(intent);
+    rename.seq = field(intent, "seq");
+    rename.id = text(intent, "id");
+    rename.folder = text(intent, "folder");
+    rename.oldName = text(intent, "old");
+    rename.newName = text(intent, "new");
+    rename.identity = FileIdentity::from(intent);
+    rename.usable = isPlainName(rename.oldName) && isPlainName(rename.newName) &&
+                    QDir::isAbsolutePath(rename.folder) && !rename.folder.contains(QChar(0));
+    return rename;
+}
+
 Undo::Undo(const Journal &journal)
 {
     typedef QPair<qint64, int> Key; // run, seq
@@ -69,19 +84,8 @@ Undo::Undo(const Journal &journal)
             runIndex.insert(run.number, runs.size());
             runs.append(run);
         } else if (type == QLatin1String("intent")) {
-            Rename rename;
-            rename.run = key.first;
-            rename.seq = key.second;
-            rename.id = text(record, "id");
-            rename.folder = text(record, "folder");
-            rename.oldName = text(record, "old");
-            rename.newName = text(record, "new");
-            rename.identity = FileIdentity::from(record);
-            rename.usable = isPlainName(rename.oldName) && isPlainName(rename.newName) &&
-                            QDir::isAbsolutePath(rename.folder) &&
-                            !rename.folder.contains(QChar(0));
             intents.insert(key, renames.size());
-            renames.append(rename);
+            renames.append(renameOf(record));
             if (record.contains(QStringLiteral("undoes_run")))
                 undoes.insert(key,
                               Key(runField(record, "undoes_run"), field(record, "undoes_seq")));

@@ -2,6 +2,7 @@
 
 #include "utility/FileIdentity.h"
 
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -68,6 +69,8 @@ private:
         bool renamed = false;
         qint64 undoneBy = 0; // the undo run that took it back
     };
+    static Rename renameOf(const QJsonObject &intent);
+
     QList<Run> runs;
     QList<Rename> renames; // in journal order
 };
