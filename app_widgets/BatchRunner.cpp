@@ -6,6 +6,8 @@
 #include "utility/LogCategory.h"
 
 #include "StopSignal.h"
+#include "utility/FileIdentity.h"
+#include "utility/FileRename.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -59,7 +61,8 @@ const QString description = QStringLiteral(
     "--history lists the runs that renamed files (newest first: number, time,\n"
     "mode, renames, renames taken back, folders). --undo takes the newest run\n"
     "back, --undo N run N: newest rename first, every file gets its old name\n"
-    "again unless it is gone or its old name is taken meanwhile (skipped).\n"
+    "again unless it is gone, its name holds another file (or it changed since),\n"
+    "or its old name is taken meanwhile (skipped).\n"
     "\n"
     "Exit codes: 0 every file done, 1 any file failed (or, for --undo, was not\n"
     "taken back), 2 no file recognised or none given (nothing to undo; a folder\n"
@@ -121,7 +124,7 @@ bool BatchRunner::parse(const QStringList &arguments)
 
     QCommandLineParser parser;
     addOptions(parser);
-    if (!parser.parse(arguments))
+    if (!parser.parse(withUndoValueApart(arguments)))
         return usageError(parser.errorText());
     if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
         writeHelp(parser);
@@ -228,6 +231,31 @@ bool BatchRunner::readWatchOptions(const QCommandLineParser &parser)
     return true;
 }
 
+// "--undo=N" as "--undo N": the run number is a plain argument.
+QStringList BatchRunner::withUndoValueApart(const QStringList &arguments)
+{
+    QStringList result;
+    const QString prefix = QStringLiteral("--undo=");
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (argument == QLatin1String("--"))
+            return result + arguments.mid(i);
+        if (argument.startsWith(prefix))
+            result << prefix.chopped(1) << argument.mid(prefix.size());
+        else
+            result << argument;
+    }
+    return result;
+}
+
+bool BatchRunner::journalReadable(const Journal &journal)
+{
+    const QString problem = journal.readProblem();
+    if (!problem.isEmpty())
+        writeError(tr("%1: the journal cannot be read (%2)").arg(programName, problem));
+    return problem.isEmpty();
+}
+
 int BatchRunner::pluginsFailed(const QStringList &pluginFolders)
 {
     writeError(QStringLiteral("%1: no store plug-in could be loaded from %2 (--verbose tells why)")
@@ -245,7 +273,10 @@ void BatchRunner::skipUndecodable(const QStringList &names)
     }
 }
 
-int BatchRunner::run()
+// As in the window: only arguments that name an existing path are files. A
+// file named twice (a glob and a name, say, or through a linked folder: by
+// its identity) is renamed once: its second entry would only find it gone.
+QList<QFileInfo> BatchRunner::existingFiles()
 {
     if (watching)
         return runWatch();
@@ -284,20 +315,22 @@ int BatchRunner::run()
 }
 
 // As in the window: only arguments that name an existing path are files. A
-// file named twice (a glob and a name, say) is renamed once: its second entry
-// would only find it gone.
+// file named twice (a glob and a name, say, or through a linked folder: by
+// its identity) is renamed once: its second entry would only find it gone.
 QList<QFileInfo> BatchRunner::givenFiles()
 {
     QList<QFileInfo> files;
     QSet<QString> given;
     for (const QString &argument : qAsConst(fileArguments)) {
         const QFileInfo file(argument);
-        const QString path = QDir::cleanPath(file.absoluteFilePath());
-        if (file.exists() && given.contains(path)) {
+        const QString identity = FileIdentity::of(argument).key();
+        if (!FileRename::absolutePathSurvivesDecoding(QFile::encodeName(argument))) {
+            skipUndecodable({QDir(QDir::currentPath()).filePath(argument)});
+        } else if (file.exists() && given.contains(identity)) {
             writeError(QStringLiteral("%1: given twice: %2").arg(programName, argument));
             ++skipped;
         } else if (file.exists()) {
-            given.insert(path);
+            given.insert(identity);
             files.append(file);
         } else {
             writeError(QStringLiteral("%1: no such file: %2").arg(programName, argument));
@@ -518,6 +551,8 @@ void BatchRunner::stopWorker()
 int BatchRunner::runHistory()
 {
     const Journal journal;
+    if (!journalReadable(journal))
+        return SomeFailed;
     const QList<Undo::Run> runs = Undo(journal).history();
     // The newest first, and no more than a screenful.
     const int shown = qMin(runs.size(), 20);
@@ -552,9 +587,12 @@ int BatchRunner::runHistory()
 int BatchRunner::runUndo(const QStringList &arguments)
 {
     const Journal journal;
+    if (!journalReadable(journal))
+        return SomeFailed;
     const Undo undo(journal);
     bool valid = true;
-    const int run = arguments.isEmpty() ? undo.latestRun() : arguments.first().toInt(&valid);
+    const qint64 run =
+        arguments.isEmpty() ? undo.latestRun() : arguments.first().toLongLong(&valid);
     if (!valid || arguments.size() > 1) {
         writeError(
             QStringLiteral("%1: --undo takes one run number (see %1 --history)").arg(programName));

@@ -91,6 +91,8 @@ private:
     void feedRenamer();
     void noteWatched(const EntryPtr &entry);
     int finish(int done, int failed);
+    static QStringList withUndoValueApart(const QStringList &arguments);
+    static bool journalReadable(const Journal &journal);
     int runHistory();
     int runUndo(const QStringList &arguments);
     void writeResult(const QString &state, const QString &id, const QString &folder,

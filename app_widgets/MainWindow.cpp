@@ -11,6 +11,7 @@
 #include "plugin/PluginInterface.h"
 #include "renamer/Renamer.h"
 #include "renamer/Undo.h"
+#include "utility/FileIdentity.h"
 #include "utility/FileRename.h"
 
 #include <QAction>
@@ -235,7 +236,9 @@ void MainWindow::onCreated(QList<EntryPtr> entries)
     table->setRowCount(total);
 
     for (const EntryPtr &entry : qAsConst(entries)) {
-        waitingPaths.insert(entry->fileInfo().absoluteFilePath());
+        const QString identity = FileIdentity::of(entry->fileInfo().absoluteFilePath()).key();
+        waitingFiles.insert(identity);
+        entryFiles.insert(entry->number(), identity);
         const PluginInterface *plugin = entry->plugin();
         const QString host = plugin ? plugin->information()->support : QString();
         const QStringList texts = {entry->id(),
@@ -273,7 +276,7 @@ void MainWindow::onFinished(EntryPtr entry, RequestPtr)
     const int row = entry->number();
     const int status = entry->status();
     if (status == Entry::Done || status == Entry::Error)
-        waitingPaths.remove(entry->fileInfo().absoluteFilePath());
+        waitingFiles.remove(entryFiles.take(row));
     setCellText(row, StateColumn, Entry::statusLabel(status));
     setCellText(row, NewNameColumn, entry->newName());
     setCellText(row, CommentColumn, entry->message());
@@ -353,15 +356,19 @@ void MainWindow::addFiles(const QStringList &paths)
     if (!renamer)
         return;
     // Folders are not expanded: a folder goes to the plug-ins under its own name.
-    // A file still waiting in the list (dropped twice, or handed over again
-    // by a second double-click) is not added again: its second row could
-    // only fail, the first having renamed it.
+    // A file still waiting in the list (dropped twice, also through a linked
+    // folder, or handed over again by a second double-click) is not added
+    // again: its second row could only fail, the first having renamed it.
+    // One look per file, so that thousands are added at once.
     QList<QFileInfo> files;
+    QSet<QString> added;
     for (const QString &path : paths) {
         const QFileInfo file(path);
-        if (file.exists() && !waitingPaths.contains(file.absoluteFilePath()) &&
-            !files.contains(file))
+        const QString identity = FileIdentity::of(path).key();
+        if (file.exists() && !waitingFiles.contains(identity) && !added.contains(identity)) {
+            added.insert(identity);
             files.append(file);
+        }
     }
     renamer->add(files);
 }
@@ -378,7 +385,7 @@ void MainWindow::onTriggered_menu_tool_config()
 void MainWindow::onTriggered_menu_tool_undo()
 {
     const QString title = tr("ZORV:元に戻す");
-    const int run = journal->run();
+    const qint64 run = journal->run();
     // The worker may rename more while the user is asked: only what was
     // counted is taken back.
     const int lastSeq = journal->lastSequence();

@@ -93,8 +93,10 @@ private:
     // by their new path, for the undo.
     QSharedPointer<Journal> journal;
     QHash<QString, int> renamedRows;
-    // Files handed to the renamer that have not finished yet, by absolute path.
-    QSet<QString> waitingPaths;
+    // Files handed to the renamer that have not finished yet, by identity
+    // (the same file through a linked folder too), and each entry's file.
+    QSet<QString> waitingFiles;
+    QHash<int, QString> entryFiles;
     QString optionPath;
     QString snapshotFile;
 };

@@ -50,14 +50,17 @@ void applyAutomationHooks(MainWindow *window)
 
 // Takes out the arguments whose bytes do not survive decoding (invalid in the
 // locale's encoding): the decoded name would stand for another file or none.
-// Needs the application object (it sets up the locale's encoding), which
-// reads its arguments from argv anew each time.
-QStringList takeUndecodableArguments(int &argc, char **argv)
+// For files alone (the window's arguments), the working folder's name counts
+// too. Needs the application object (it sets up the locale's encoding),
+// which reads its arguments from argv anew each time.
+QStringList takeUndecodableArguments(int &argc, char **argv, bool filesOnly)
 {
     QStringList taken;
     int kept = 1;
     for (int i = 1; i < argc; ++i) {
-        if (FileRename::survivesDecoding(QByteArray(argv[i])))
+        const QByteArray argument(argv[i]);
+        if (filesOnly ? FileRename::absolutePathSurvivesDecoding(argument)
+                      : FileRename::survivesDecoding(argument))
             argv[kept++] = argv[i];
         else
             taken.append(QString::fromLocal8Bit(argv[i]));
@@ -113,7 +116,7 @@ int runWindow(int &argc, char **argv, PluginManager &pluginManager)
     try {
         QApplication application(argc, argv);
         Translation::install();
-        const QStringList undecodable = takeUndecodableArguments(argc, argv);
+        const QStringList undecodable = takeUndecodableArguments(argc, argv, true);
         for (const QString &name : undecodable)
             qCDebug(lcZorv).noquote()
                 << QStringLiteral("%1 {file name not valid in the system's encoding, "
@@ -166,7 +169,7 @@ int runBatch(int &argc, char **argv)
         QCoreApplication application(argc, argv);
         Translation::install(Translation::ProgramOnly);
         BatchRunner runner;
-        const QStringList undecodable = takeUndecodableArguments(argc, argv);
+        const QStringList undecodable = takeUndecodableArguments(argc, argv, false);
         if (!runner.parse(QCoreApplication::arguments()))
             return runner.exitCode();
         PluginManager pluginManager;

@@ -134,6 +134,10 @@
         <source>スキップ</source>
         <translation>Skipped</translation>
     </message>
+    <message>
+        <source>%1: the journal cannot be read (%2)</source>
+        <translation>%1: the journal cannot be read (%2)</translation>
+    </message>
 </context>
 <context>
     <name>zorv::ConfigDialog</name>
@@ -447,6 +451,13 @@
     </message>
 </context>
 <context>
+    <name>zorv::SingleInstance</name>
+    <message>
+        <source>no private folder for the hand-over to a running window (%1); this window opens on its own and takes no files of later starts</source>
+        <translation>no private folder for the hand-over to a running window (%1); this window opens on its own and takes no files of later starts</translation>
+    </message>
+</context>
+<context>
     <name>zorv::Undo</name>
     <message>
         <source>&apos;元に戻しました。&apos;</source>
@@ -463,6 +474,14 @@
     <message>
         <source>&apos;元に戻せませんでした。&apos;</source>
         <translation>&apos;Could not take it back.&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;名前を変えたファイルとは別のファイルか、変更されたファイルです。&apos;</source>
+        <translation>&apos;Another file bears the name, or the file was changed since: left as it is.&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;記録が壊れているので飛ばしました。&apos;</source>
+        <translation>&apos;The journal record is damaged: skipped.&apos;</translation>
     </message>
 </context>
 </TS>

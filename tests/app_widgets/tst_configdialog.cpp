@@ -79,5 +79,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestConfigDialog)
+ZORV_TEST_MAIN(TestConfigDialog)
 #include "tst_configdialog.moc"

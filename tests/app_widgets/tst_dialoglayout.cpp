@@ -111,5 +111,5 @@ private:
     }
 };
 
-QTEST_MAIN(TestDialogLayout)
+ZORV_TEST_MAIN(TestDialogLayout)
 #include "tst_dialoglayout.moc"

@@ -87,5 +87,5 @@ private:
     PluginManager manager;
 };
 
-QTEST_MAIN(TestInfoDialogs)
+ZORV_TEST_MAIN(TestInfoDialogs)
 #include "tst_infodialogs.moc"

@@ -34,5 +34,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestInstall)
+ZORV_TEST_GUILESS_MAIN(TestInstall)
 #include "tst_install.moc"

@@ -63,7 +63,8 @@ private slots:
     {
         QTemporaryDir scene;
         const QDir folder(scene.path());
-        QVERIFY(folder.mkpath(QStringLiteral("RJ100001 folder")));
+        QVERIFY(folder.mkpath(QStringLiteral("RJ100001 folder")) &&
+                QFile::link(folder.path(), folder.filePath("linked")));
         for (const char *name :
              {"RJ100001 folder/RJ100002.zip", "RJ999999.zip", "RJ100001 b.zip", "text.zip"})
             QFile(folder.filePath(QString::fromUtf8(name))).open(QIODevice::WriteOnly);
@@ -73,9 +74,19 @@ private slots:
                         QUrl::fromLocalFile(folder.filePath("RJ999999.zip")),
                         QUrl::fromLocalFile(folder.filePath("RJ100001 folder"))});
         onArea.setText(folder.filePath(QStringLiteral("text.zip")));
-        // The same file twice gets one row; the table takes drops too.
+        // The same file twice, also through a linked folder, gets one row;
+        // the table takes drops too.
         onTable.setUrls({QUrl::fromLocalFile(folder.filePath("RJ100002 gone.zip")),
-                         QUrl::fromLocalFile(folder.filePath("RJ999999.zip"))});
+                         QUrl::fromLocalFile(folder.filePath("RJ999999.zip")),
+                         QUrl::fromLocalFile(folder.filePath("linked/RJ999999.zip"))});
+        // The first row's state and colour as each change leaves them: after
+        // a failed page it waits for the next one in the default colour,
+        // never shown as done.
+        QStringList states;
+        const auto watch = connect(table, &QTableWidget::itemChanged, [&](QTableWidgetItem *item) {
+            if (item->row() == 0 && item->column() == StateColumn)
+                states << item->text() + ' ' + item->foreground().color().name();
+        });
         for (QWidget *target : {static_cast<QWidget *>(dropArea()), table->viewport()}) {
             QMimeData *data = target == dropArea() ? &onArea : &onTable;
             QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, data, Qt::LeftButton, {});
@@ -93,6 +104,10 @@ private slots:
 
         QTRY_COMPARE_WITH_TIMEOUT(summary(), QStringLiteral("\u3000タスク (3 / 3) エラー : 1"),
                                   60000);
+        disconnect(watch);
+        QVERIFY2(states.contains("待機 #000000") &&
+                     states.filter(QRegularExpression("完了|#228b22")).isEmpty(),
+                 qPrintable(states.join(", ")));
         QStringList rows;
         for (int row = 0; row < table->rowCount(); ++row)
             rows.append(text(row, OldNameColumn) + ' ' + text(row, StateColumn));
@@ -213,5 +228,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestMainWindow)
+ZORV_TEST_MAIN(TestMainWindow)
 #include "tst_mainwindow.moc"
