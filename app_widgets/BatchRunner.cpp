@@ -273,10 +273,7 @@ void BatchRunner::skipUndecodable(const QStringList &names)
     }
 }
 
-// As in the window: only arguments that name an existing path are files. A
-// file named twice (a glob and a name, say, or through a linked folder: by
-// its identity) is renamed once: its second entry would only find it gone.
-QList<QFileInfo> BatchRunner::existingFiles()
+int BatchRunner::run()
 {
     if (watching)
         return runWatch();

@@ -166,9 +166,12 @@ private slots:
         QLockFile held(name + QStringLiteral(".lock"));
         QVERIFY(listener.listen(name) && held.tryLock(0));
         QVERIFY(QFile(work.filePath(QStringLiteral("RJ100001.zip"))).open(QIODevice::WriteOnly));
-        const Result own = ProcessRun::run(
-            work.path(), {QStringLiteral("RJ100001.zip")}, ProcessRun::Window, shop.proxyUrl(),
-            ProcessRun::program(), {{"XDG_RUNTIME_DIR", ""}, {"TMPDIR", temporary.path()}});
+        const Result own =
+            ProcessRun::run(work.path(), {QStringLiteral("RJ100001.zip")}, ProcessRun::Window,
+                            shop.proxyUrl(), ProcessRun::program(),
+                            {{"XDG_RUNTIME_DIR", ""},
+                             {"TMPDIR", temporary.path()},
+                             {"QT_LOGGING_RULES", "zorv.debug=true"}});
         QVERIFY2(own.exitCode == 0 && own.log.contains(closing) &&
                      own.log.contains("no private folder"),
                  qPrintable(own.log));
