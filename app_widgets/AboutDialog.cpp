@@ -1,12 +1,11 @@
 #include "AboutDialog.h"
 
+#include "DialogFit.h"
 #include "ui_AboutDialog.h"
 
-#include <QScopedPointer>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
-#include <QtMath>
 
 #ifndef ZORV_VERSION
 #error "ZORV_VERSION must be defined by the build (the project version)"
@@ -35,17 +34,11 @@ AboutDialog::AboutDialog(QWidget *parent)
         end.insertText(credit);
     }
 
-    // The box shows the whole text at the desktop's font: at least the
-    // document's own size, and the drawn size when that is larger.
-    // Measured unwrapped, on a copy: the browser wraps its own at its width.
-    QScopedPointer<QTextDocument> text(ui->zorvTextBrowser->document()->clone());
-    text->setTextWidth(-1);
-    const int frame = 2 * ui->zorvTextBrowser->frameWidth();
-    ui->zorvTextBrowser->setMinimumSize(qCeil(text->size().width()) + frame,
-                                        qCeil(text->size().height()) + frame);
+    // The box shows the whole text at the desktop's font, each line whole.
+    DialogFit::showWholeText(ui->zorvTextBrowser, QWIDGETSIZE_MAX);
 
     setWindowTitle(tr("ZORVについて"));
-    setFixedSize(size().expandedTo(minimumSizeHint()));
+    DialogFit::fixSize(this);
 }
 
 AboutDialog::~AboutDialog()

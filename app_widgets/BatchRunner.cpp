@@ -3,6 +3,11 @@
 #include "data/Journal.h"
 #include "renamer/Renamer.h"
 #include "renamer/Undo.h"
+#include "utility/LogCategory.h"
+
+#include "StopSignal.h"
+#include "utility/FileIdentity.h"
+#include "utility/FileRename.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -12,7 +17,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLoggingCategory>
 #include <QSet>
 #include <QThread>
 
@@ -27,9 +31,13 @@ namespace zorv {
 
 namespace {
 
-const char *const modeArguments[] = {"-b",         "--batch",   "-h",        "--help",
-                                     "--help-all", "-v",        "--version", "--undo",
-                                     "--history",  "--dry-run", "-n",        "--json"};
+const char *const modeArguments[] = {"-b", "--batch",   "-h",      "--help",     "--help-all",
+                                     "-v", "--version", "--undo",  "--history",  "--dry-run",
+                                     "-n", "--json",    "--watch", "--existing", "--settle"};
+
+// The shortest and the longest settling time --settle takes, in seconds.
+const double minSettleSeconds = 0.1;
+const double maxSettleSeconds = 3600;
 
 const QString programName = QStringLiteral("zorv");
 
@@ -53,11 +61,21 @@ const QString description = QStringLiteral(
     "--history lists the runs that renamed files (newest first: number, time,\n"
     "mode, renames, renames taken back, folders). --undo takes the newest run\n"
     "back, --undo N run N: newest rename first, every file gets its old name\n"
-    "again unless it is gone or its old name is taken meanwhile (skipped).\n"
+    "again unless it is gone, its name holds another file (or it changed since),\n"
+    "or its old name is taken meanwhile (skipped).\n"
     "\n"
     "Exit codes: 0 every file done, 1 any file failed (or, for --undo, was not\n"
-    "taken back), 2 no file recognised or none given (nothing to undo),\n"
-    "255 (-1) no plug-in could be loaded.\n"
+    "taken back), 2 no file recognised or none given (nothing to undo; a folder\n"
+    "that cannot be watched), 255 (-1) no plug-in could be loaded.\n"
+    "\n"
+    "With --watch the files that land in the folders given (not in their\n"
+    "subfolders) are renamed as in batch mode, once each is finished: its size and\n"
+    "time unchanged for the settling time (--settle, 3 s) and no partial download\n"
+    "(.part, .crdownload, .download, .opdownload, .partial, .!qB, .tmp) of it\n"
+    "beside it. Files there at the start are left alone unless --existing is given.\n"
+    "A file renamed, done or failed is not taken again until it changes. SIGTERM or\n"
+    "Ctrl+C ends the watch after the file in progress (a second one at once), with\n"
+    "the summary and exit code 0. The whole watch is one run in the journal.\n"
     "\n"
     "Options are read from the window's option file (never written in batch mode):\n"
     "\"option.xml\" in the working directory when there is one, else\n"
@@ -105,55 +123,15 @@ bool BatchRunner::parse(const QStringList &arguments)
     QCoreApplication::setApplicationVersion(QStringLiteral(ZORV_VERSION));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(description);
-    const QCommandLineOption helpOption = parser.addHelpOption();
-    const QCommandLineOption versionOption = parser.addVersionOption();
-    const QCommandLineOption batchOption(
-        QStringList{QStringLiteral("b"), QStringLiteral("batch")},
-        QStringLiteral("Rename the files without a window and print the results."));
-    const QCommandLineOption verboseOption(
-        QStringLiteral("verbose"),
-        QStringLiteral("Also print the diagnostic log (plug-in loading, downloads) on the error "
-                       "stream."));
-    const QCommandLineOption dryRunOption(
-        QStringList{QStringLiteral("n"), QStringLiteral("dry-run")},
-        QStringLiteral("Show what would be renamed (or taken back), renaming nothing."));
-    const QCommandLineOption jsonOption(QStringLiteral("json"),
-                                        QStringLiteral("Print one JSON object per line."));
-    const QCommandLineOption undoOption(
-        QStringLiteral("undo"),
-        QStringLiteral("Take back the newest run, or run N given as the argument."));
-    const QCommandLineOption historyOption(QStringLiteral("history"),
-                                           QStringLiteral("List the recent runs."));
-    parser.addOption(batchOption);
-    parser.addOption(verboseOption);
-    for (const QCommandLineOption &option : {dryRunOption, jsonOption, undoOption, historyOption})
-        parser.addOption(option);
-    parser.addPositionalArgument(QStringLiteral("files"),
-                                 QStringLiteral("Product files to rename. After \"--\" every "
-                                                "argument is a file, even one named like an "
-                                                "option."),
-                                 QStringLiteral("[--] FILE..."));
-
-    if (!parser.parse(arguments)) {
-        writeError(QStringLiteral("%1: %2").arg(programName, parser.errorText()));
-        writeError(QStringLiteral("Try '%1 --help' for more information.").arg(programName));
-        exitCode_ = NothingRecognised;
-        return false;
-    }
-    if (parser.isSet(helpOption) || parser.isSet(QStringLiteral("help-all"))) {
-        // The usage line names the program as invoked; a full build path
-        // there says nothing.
-        QString help = parser.helpText().trimmed();
-        const QString invoked = QCoreApplication::arguments().value(0);
-        const int at = help.indexOf(invoked);
-        if (!invoked.isEmpty() && at >= 0 && at < help.indexOf(QLatin1Char('\n')))
-            help.replace(at, invoked.size(), programName);
-        writeOut(help);
+    addOptions(parser);
+    if (!parser.parse(withUndoValueApart(arguments)))
+        return usageError(parser.errorText());
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
+        writeHelp(parser);
         exitCode_ = AllDone;
         return false;
     }
-    if (parser.isSet(versionOption)) {
+    if (parser.isSet(QStringLiteral("version"))) {
         writeOut(QStringLiteral("%1 %2").arg(QCoreApplication::applicationName(),
                                              QCoreApplication::applicationVersion()));
         exitCode_ = AllDone;
@@ -161,20 +139,121 @@ bool BatchRunner::parse(const QStringList &arguments)
     }
     // The results go to the output stream; the renamer's and the plug-in
     // manager's diagnostics would drown them on a terminal.
-    if (!parser.isSet(verboseOption))
-        QLoggingCategory::setFilterRules(QStringLiteral("zorv.debug=false\ndefault.debug=false"));
+    if (!parser.isSet(QStringLiteral("verbose")))
+        quietDiagnosticLog();
     fileArguments = parser.positionalArguments();
-    dryRun = parser.isSet(dryRunOption);
-    json = parser.isSet(jsonOption);
-    if (parser.isSet(historyOption)) {
+    dryRun = parser.isSet(QStringLiteral("dry-run"));
+    json = parser.isSet(QStringLiteral("json"));
+    if (parser.isSet(QStringLiteral("history"))) {
         exitCode_ = runHistory();
         return false;
     }
-    if (parser.isSet(undoOption)) {
+    if (parser.isSet(QStringLiteral("undo"))) {
         exitCode_ = runUndo(fileArguments);
         return false;
     }
+    return readWatchOptions(parser);
+}
+
+void BatchRunner::addOptions(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(description);
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOptions({
+        {{QStringLiteral("b"), QStringLiteral("batch")},
+         QStringLiteral("Rename the files without a window and print the results.")},
+        {QStringLiteral("watch"),
+         QStringLiteral("Rename the files that land in the folders given, until stopped.")},
+        {QStringLiteral("existing"),
+         QStringLiteral("With --watch, also rename the files already in the folders.")},
+        {QStringLiteral("settle"),
+         QStringLiteral("With --watch, how long a file must stay unchanged before it is "
+                        "renamed (default 3)."),
+         QStringLiteral("seconds")},
+        {QStringLiteral("verbose"),
+         QStringLiteral("Also print the diagnostic log (plug-in loading, downloads) on the error "
+                        "stream.")},
+        {{QStringLiteral("n"), QStringLiteral("dry-run")},
+         QStringLiteral("Show what would be renamed (or taken back), renaming nothing.")},
+        {QStringLiteral("json"), QStringLiteral("Print one JSON object per line.")},
+        {QStringLiteral("undo"),
+         QStringLiteral("Take back the newest run, or run N given as the argument.")},
+        {QStringLiteral("history"), QStringLiteral("List the recent runs.")},
+    });
+    parser.addPositionalArgument(QStringLiteral("files"),
+                                 QStringLiteral("Product files to rename (with --watch: folders). "
+                                                "After \"--\" every argument is a file, even one "
+                                                "named like an option."),
+                                 QStringLiteral("[--] FILE..."));
+}
+
+bool BatchRunner::usageError(const QString &message)
+{
+    writeError(QStringLiteral("%1: %2").arg(programName, message));
+    writeError(QStringLiteral("Try '%1 --help' for more information.").arg(programName));
+    exitCode_ = NothingRecognised;
+    return false;
+}
+
+void BatchRunner::writeHelp(const QCommandLineParser &parser)
+{
+    // The usage line names the program as invoked; a full build path
+    // there says nothing.
+    QString help = parser.helpText().trimmed();
+    const QString invoked = QCoreApplication::arguments().value(0);
+    const int at = help.indexOf(invoked);
+    if (!invoked.isEmpty() && at >= 0 && at < help.indexOf(QLatin1Char('\n')))
+        help.replace(at, invoked.size(), programName);
+    writeOut(help);
+}
+
+bool BatchRunner::readWatchOptions(const QCommandLineParser &parser)
+{
+    watching = parser.isSet(QStringLiteral("watch"));
+    takeExisting = parser.isSet(QStringLiteral("existing"));
+    const bool settleGiven = parser.isSet(QStringLiteral("settle"));
+    if (!watching && (takeExisting || settleGiven))
+        return usageError(QStringLiteral("--existing and --settle go with --watch"));
+    if (watching && parser.isSet(QStringLiteral("batch")))
+        return usageError(QStringLiteral("--watch and --batch are two modes: give one of them"));
+    if (settleGiven) {
+        bool valid = false;
+        const double seconds = parser.value(QStringLiteral("settle")).toDouble(&valid);
+        // Also false for "nan".
+        if (!valid || !(seconds >= minSettleSeconds && seconds <= maxSettleSeconds))
+            return usageError(QStringLiteral("--settle takes seconds from %1 to %2, such as 3 or "
+                                             "0.5")
+                                  .arg(minSettleSeconds)
+                                  .arg(maxSettleSeconds));
+        settleMs = qRound(seconds * 1000);
+    }
     return true;
+}
+
+// "--undo=N" as "--undo N": the run number is a plain argument.
+QStringList BatchRunner::withUndoValueApart(const QStringList &arguments)
+{
+    QStringList result;
+    const QString prefix = QStringLiteral("--undo=");
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (argument == QLatin1String("--"))
+            return result + arguments.mid(i);
+        if (argument.startsWith(prefix))
+            result << prefix.chopped(1) << argument.mid(prefix.size());
+        else
+            result << argument;
+    }
+    return result;
+}
+
+bool BatchRunner::journalReadable(const Journal &journal)
+{
+    const QString problem = journal.readProblem();
+    if (!problem.isEmpty())
+        writeError(tr("%1: the journal cannot be read (%2)").arg(programName, problem));
+    return problem.isEmpty();
 }
 
 int BatchRunner::pluginsFailed(const QStringList &pluginFolders)
@@ -196,69 +275,24 @@ void BatchRunner::skipUndecodable(const QStringList &names)
 
 int BatchRunner::run()
 {
+    if (watching)
+        return runWatch();
     if (fileArguments.isEmpty() && skipped == 0) {
         writeError(QStringLiteral("%1: no file given (see %1 --help)").arg(programName));
         exitCode_ = NothingRecognised;
         return exitCode_;
     }
-
-    // As in the window: only arguments that name an existing path are files.
-    // A file named twice (a glob and a name, say) is renamed once: its second
-    // entry would only find it gone.
-    QList<QFileInfo> files;
-    QSet<QString> given;
-    for (const QString &argument : qAsConst(fileArguments)) {
-        const QFileInfo file(argument);
-        const QString path = QDir::cleanPath(file.absoluteFilePath());
-        if (file.exists() && given.contains(path)) {
-            writeError(QStringLiteral("%1: given twice: %2").arg(programName, argument));
-            ++skipped;
-        } else if (file.exists()) {
-            given.insert(path);
-            files.append(file);
-        } else {
-            writeError(QStringLiteral("%1: no such file: %2").arg(programName, argument));
-            // Named on the error stream; a script reading JSON gets its object too.
-            if (json)
-                writeResult(QStringLiteral("skipped"), QString(), QString(), argument, QString(),
-                            QStringLiteral("no such file"));
-            ++skipped;
-        }
-    }
-
-    Entry::registerMetaTypes();
-    // Read, never written: the option file belongs to the window, which
-    // saves it when it closes, and a script must not change it behind its back.
-    option = Option::loadFromFile(Option::filePath());
-    renamer = new Renamer(option);
-    QSharedPointer<Journal> journal;
-    if (dryRun) {
-        renamer->setDryRun(true);
-    } else {
-        journal.reset(new Journal);
-        renamer->setJournal(journal);
-    }
-    workerThread = new QThread;
-    connect(renamer, SIGNAL(created(QList<EntryPtr>)), this, SLOT(onCreated(QList<EntryPtr>)));
-    connect(renamer, SIGNAL(finished(EntryPtr, RequestPtr)), this,
-            SLOT(onFinished(EntryPtr, RequestPtr)));
+    const QList<QFileInfo> files = givenFiles();
+    startRenamer();
     connect(renamer, SIGNAL(allFinished()), this, SLOT(onAllFinished()));
-    connect(workerThread, SIGNAL(started()), renamer, SLOT(doWork()));
-
     renamer->add(files);
 
     QSet<QString> recognised;
     for (const QFileInfo &file : qAsConst(recognisedFiles))
         recognised.insert(file.absoluteFilePath());
     for (const QFileInfo &file : qAsConst(files)) {
-        if (!recognised.contains(file.absoluteFilePath())) {
-            writeError(QStringLiteral("%1: not recognised by any plug-in: %2")
-                           .arg(programName, file.filePath()));
-            if (json)
-                writeResult(QStringLiteral("skipped"), QString(), file.absolutePath(),
-                            file.fileName(), QString(), QStringLiteral("not recognised"));
-            ++skipped;
-        }
+        if (!recognised.contains(file.absoluteFilePath()))
+            skipUnrecognised(file);
     }
     if (recognisedFiles.isEmpty())
         return finish(0, 0);
@@ -277,6 +311,193 @@ int BatchRunner::run()
     return finish(done, failed);
 }
 
+// As in the window: only arguments that name an existing path are files. A
+// file named twice (a glob and a name, say, or through a linked folder: by
+// its identity) is renamed once: its second entry would only find it gone.
+QList<QFileInfo> BatchRunner::givenFiles()
+{
+    QList<QFileInfo> files;
+    QSet<QString> given;
+    for (const QString &argument : qAsConst(fileArguments)) {
+        const QFileInfo file(argument);
+        const QString identity = FileIdentity::of(argument).key();
+        if (!FileRename::absolutePathSurvivesDecoding(QFile::encodeName(argument))) {
+            skipUndecodable({QDir(QDir::currentPath()).filePath(argument)});
+        } else if (file.exists() && given.contains(identity)) {
+            writeError(QStringLiteral("%1: given twice: %2").arg(programName, argument));
+            ++skipped;
+        } else if (file.exists()) {
+            given.insert(identity);
+            files.append(file);
+        } else {
+            writeError(QStringLiteral("%1: no such file: %2").arg(programName, argument));
+            // Named on the error stream; a script reading JSON gets its object too.
+            if (json)
+                writeResult(QStringLiteral("skipped"), QString(), QString(), argument, QString(),
+                            QStringLiteral("no such file"));
+            ++skipped;
+        }
+    }
+    return files;
+}
+
+void BatchRunner::startRenamer()
+{
+    Entry::registerMetaTypes();
+    // Read, never written: the option file belongs to the window, which
+    // saves it when it closes, and a script must not change it behind its back.
+    option = Option::loadFromFile(Option::filePath());
+    renamer = new Renamer(option);
+    if (dryRun) {
+        renamer->setDryRun(true);
+    } else {
+        journal.reset(new Journal);
+        renamer->setJournal(journal);
+    }
+    workerThread = new QThread;
+    connect(renamer, SIGNAL(created(QList<EntryPtr>)), this, SLOT(onCreated(QList<EntryPtr>)));
+    connect(renamer, SIGNAL(finished(EntryPtr, RequestPtr)), this,
+            SLOT(onFinished(EntryPtr, RequestPtr)));
+    connect(workerThread, SIGNAL(started()), renamer, SLOT(doWork()));
+}
+
+void BatchRunner::skipUnrecognised(const QFileInfo &file)
+{
+    writeError(
+        QStringLiteral("%1: not recognised by any plug-in: %2").arg(programName, file.filePath()));
+    if (json)
+        writeResult(QStringLiteral("skipped"), QString(), file.absolutePath(), file.fileName(),
+                    QString(), QStringLiteral("not recognised"));
+    ++skipped;
+}
+
+int BatchRunner::runWatch()
+{
+    if (!canWatch())
+        return exitCode_;
+    startRenamer();
+    // One run for the whole watch, begun before any file can be renamed.
+    if (journal)
+        journal->beginRun(QStringLiteral("watch"));
+    watcher = new FolderWatcher(this);
+    watcher->setSettleTime(settleMs);
+    connect(watcher, SIGNAL(settled(QString)), this, SLOT(onSettled(QString)));
+    connect(watcher, SIGNAL(folderLost(QString)), this, SLOT(onFolderLost(QString)));
+    connect(watcher, SIGNAL(folderBack(QString)), this, SLOT(onFolderBack(QString)));
+    connect(watcher, SIGNAL(eventsUnavailable(QString)), this, SLOT(onEventsUnavailable(QString)));
+    StopSignal stopSignal;
+    connect(&stopSignal, SIGNAL(received()), this, SLOT(onStopRequested()));
+    renamer->moveToThread(workerThread);
+    workerThread->start();
+    watcher->watch(fileArguments, takeExisting);
+    for (const QString &folder : watcher->watchedFolders())
+        writeError(QStringLiteral("%1: watching %2").arg(programName, folder));
+    loop.exec();
+
+    stopWorker();
+    writeSummary(watchDone, watchFailed, skipped);
+    exitCode_ = AllDone;
+    return exitCode_;
+}
+
+// A folder that cannot be watched now is a mistake in the command line, not
+// a folder to wait for.
+bool BatchRunner::canWatch()
+{
+    if (fileArguments.isEmpty() && skipped == 0)
+        return usageError(QStringLiteral("--watch needs a folder"));
+    bool watchable = skipped == 0; // names not valid in the system's encoding
+    for (const QString &folder : qAsConst(fileArguments)) {
+        const QString reason = FolderWatcher::unwatchable(folder, !dryRun);
+        if (!reason.isEmpty()) {
+            writeError(QStringLiteral("%1: cannot watch %2: %3").arg(programName, folder, reason));
+            watchable = false;
+        }
+    }
+    exitCode_ = watchable ? AllDone : NothingRecognised;
+    return watchable;
+}
+
+// One file at a time goes to the renamer, so that a stop leaves no file
+// queued in it: the file in progress finishes, the others wait for the next
+// watch.
+void BatchRunner::feedRenamer()
+{
+    while (!stopping && inFlight == 0 && !backlog.isEmpty()) {
+        const QFileInfo file(backlog.takeFirst());
+        if (!file.exists()) {
+            // Moved away by its owner meanwhile.
+            watcher->handled(file.absoluteFilePath());
+            continue;
+        }
+        recognisedFiles.clear();
+        renamer->add({file});
+        inFlight = recognisedFiles.size();
+        if (inFlight == 0) {
+            skipUnrecognised(file);
+            watcher->ignore(file.absoluteFilePath());
+        }
+    }
+}
+
+void BatchRunner::onSettled(QString path)
+{
+    backlog.append(path);
+    feedRenamer();
+}
+
+void BatchRunner::noteWatched(const EntryPtr &entry)
+{
+    const QFileInfo file = entry->fileInfo();
+    if (entry->status() == Entry::Done && !entry->isAlreadyNamed())
+        watcher->renamed(file.absoluteFilePath(), file.absoluteDir().filePath(entry->newName()));
+    else
+        watcher->handled(file.absoluteFilePath());
+    ++(entry->status() == Entry::Error ? watchFailed : watchDone);
+    // A watch runs for days: the renamer need not keep what is reported.
+    renamer->forgetFinished();
+    if (--inFlight > 0)
+        return;
+    if (stopping)
+        loop.quit();
+    else
+        feedRenamer();
+}
+
+void BatchRunner::onStopRequested()
+{
+    // A second signal does not wait for the file in progress: its rename
+    // is one step, done or not done.
+    if (stopping || inFlight == 0)
+        loop.quit();
+    else
+        writeError(QStringLiteral("%1: stopping once the file in progress is done (a second "
+                                  "signal stops at once)")
+                       .arg(programName));
+    stopping = true;
+    watcher->stop();
+}
+
+void BatchRunner::onFolderLost(QString folder)
+{
+    writeError(QStringLiteral("%1: the watched folder %2 is gone; it is watched again when it "
+                              "is back")
+                   .arg(programName, folder));
+}
+
+void BatchRunner::onFolderBack(QString folder)
+{
+    writeError(QStringLiteral("%1: watching %2 again").arg(programName, folder));
+}
+
+void BatchRunner::onEventsUnavailable(QString folder)
+{
+    writeError(QStringLiteral("%1: the system reports no changes in %2; it is looked through "
+                              "every %3 s")
+                   .arg(programName, folder)
+                   .arg(FolderWatcher::DefaultRescanMs / 1000));
+}
+
 void BatchRunner::onCreated(QList<EntryPtr> entries)
 {
     for (const EntryPtr &entry : qAsConst(entries))
@@ -288,10 +509,13 @@ void BatchRunner::onFinished(EntryPtr entry, RequestPtr)
     // A failed candidate page sends the entry back to waiting for the next
     // one; only its final state is a result.
     const int status = entry->status();
-    if (status == Entry::Done || status == Entry::Error || status == Entry::Preview)
-        writeResult(entry->isAlreadyNamed() ? QStringLiteral("unchanged") : stateWord(status),
-                    entry->id(), entry->fileInfo().absolutePath(), entry->fileInfo().fileName(),
-                    entry->newName(), entry->message());
+    if (status != Entry::Done && status != Entry::Error && status != Entry::Preview)
+        return;
+    writeResult(entry->isAlreadyNamed() ? QStringLiteral("unchanged") : stateWord(status),
+                entry->id(), entry->fileInfo().absolutePath(), entry->fileInfo().fileName(),
+                entry->newName(), entry->message());
+    if (watcher)
+        noteWatched(entry);
 }
 
 void BatchRunner::onAllFinished()
@@ -324,6 +548,8 @@ void BatchRunner::stopWorker()
 int BatchRunner::runHistory()
 {
     const Journal journal;
+    if (!journalReadable(journal))
+        return SomeFailed;
     const QList<Undo::Run> runs = Undo(journal).history();
     // The newest first, and no more than a screenful.
     const int shown = qMin(runs.size(), 20);
@@ -358,9 +584,12 @@ int BatchRunner::runHistory()
 int BatchRunner::runUndo(const QStringList &arguments)
 {
     const Journal journal;
+    if (!journalReadable(journal))
+        return SomeFailed;
     const Undo undo(journal);
     bool valid = true;
-    const int run = arguments.isEmpty() ? undo.latestRun() : arguments.first().toInt(&valid);
+    const qint64 run =
+        arguments.isEmpty() ? undo.latestRun() : arguments.first().toLongLong(&valid);
     if (!valid || arguments.size() > 1) {
         writeError(
             QStringLiteral("%1: --undo takes one run number (see %1 --history)").arg(programName));

@@ -4,6 +4,8 @@
 #include "data/Option.h"
 #include "data/Request.h"
 
+#include "FolderWatcher.h"
+
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QList>
@@ -12,6 +14,7 @@
 #include <QString>
 #include <QStringList>
 
+class QCommandLineParser;
 class QThread;
 
 namespace zorv {
@@ -37,7 +40,8 @@ public:
 
     // True when the command line asks for this mode, for help or the
     // version, or for the journal (--batch/-b, --help/-h, --version/-v,
-    // --undo, --history, --dry-run/-n, --json before any "--"). Every
+    // --undo, --history, --dry-run/-n, --json, --watch and its options
+    // before any "--"). Every
     // other command line opens the window exactly as before. Needs no
     // application object.
     static bool isRequested(int argc, char **argv);
@@ -59,17 +63,36 @@ public:
     // cannot address faithfully, and counts them as skipped.
     void skipUndecodable(const QStringList &names);
 
-    // Renames the files given on the command line through the loaded
-    // plug-ins and returns the exit code. Runs its own event loop.
+    // Renames the files given on the command line (or, with --watch, those
+    // that land in the folders given) through the loaded plug-ins and
+    // returns the exit code. Runs its own event loop.
     int run();
 
 private slots:
     void onCreated(QList<EntryPtr> entries);
     void onFinished(EntryPtr entry, RequestPtr request);
     void onAllFinished();
+    void onSettled(QString path);
+    void onStopRequested();
+    void onFolderLost(QString folder);
+    void onFolderBack(QString folder);
+    void onEventsUnavailable(QString folder);
 
 private:
+    static void addOptions(QCommandLineParser &parser);
+    bool usageError(const QString &message);
+    static void writeHelp(const QCommandLineParser &parser);
+    bool readWatchOptions(const QCommandLineParser &parser);
+    QList<QFileInfo> givenFiles();
+    void startRenamer();
+    void skipUnrecognised(const QFileInfo &file);
+    int runWatch();
+    bool canWatch();
+    void feedRenamer();
+    void noteWatched(const EntryPtr &entry);
     int finish(int done, int failed);
+    static QStringList withUndoValueApart(const QStringList &arguments);
+    static bool journalReadable(const Journal &journal);
     int runHistory();
     int runUndo(const QStringList &arguments);
     void writeResult(const QString &state, const QString &id, const QString &folder,
@@ -89,9 +112,21 @@ private:
     bool dryRun = false;
     bool json = false;
     QSharedPointer<Option> option;
+    QSharedPointer<Journal> journal; // none in a dry run
     Renamer *renamer = nullptr;
     QThread *workerThread = nullptr;
     QEventLoop loop;
+
+    // Watch mode.
+    bool watching = false;
+    bool takeExisting = false;
+    int settleMs = FolderWatcher::DefaultSettleMs;
+    FolderWatcher *watcher = nullptr;
+    QStringList backlog; // finished files waiting for the renamer
+    int inFlight = 0;    // entries of the file the renamer has
+    bool stopping = false;
+    int watchDone = 0;
+    int watchFailed = 0;
 };
 
 } // namespace zorv

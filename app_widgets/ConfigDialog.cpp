@@ -1,5 +1,6 @@
 #include "ConfigDialog.h"
 
+#include "DialogFit.h"
 #include "plugin/PluginInterface.h"
 #include "renamer/NameComposition.h"
 #include "ui_ConfigDialog.h"
@@ -32,6 +33,7 @@ ConfigDialog::ConfigDialog(QWidget *parent)
     QFont previewFont = ui->previewLabel->font();
     previewFont.setPointSizeF(previewFont.pointSizeF() * 11 / 9);
     ui->previewLabel->setFont(previewFont);
+    DialogFit::showAllRows(ui->orderListWidget);
 
     connect(ui->ageCheckBox, SIGNAL(clicked(bool)), this, SLOT(updatePreview()));
     connect(ui->dateCheckBox, SIGNAL(clicked(bool)), this, SLOT(updatePreview()));
@@ -50,8 +52,7 @@ ConfigDialog::ConfigDialog(QWidget *parent)
     connect(ui->buttonBox, SIGNAL(accepted()), this, SLOT(onAccepted()));
 
     setWindowTitle(tr("ZORV:設定ダイアログ"));
-    // The drawn size, or more where the desktop's font needs it.
-    setFixedSize(size().expandedTo(minimumSizeHint()));
+    DialogFit::fixSize(this);
 }
 
 ConfigDialog::~ConfigDialog()
@@ -165,7 +166,7 @@ void ConfigDialog::updatePreview()
                                                  QStringLiteral("zip"), 0, DefaultNameMaxBytes));
     // A longer preview widens the dialog rather than being cut off.
     if (!minimumSizeHint().isEmpty())
-        setFixedSize(size().expandedTo(minimumSizeHint()));
+        DialogFit::fixSize(this);
 }
 
 RenameOption ConfigDialog::formOption() const

@@ -4,6 +4,9 @@
 #include <QDragLeaveEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QKeyEvent>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 
 namespace zorv {
 
@@ -17,11 +20,20 @@ DropArea::DropArea(QWidget *parent)
     setAutoFillBackground(true);
     setText(prompt());
     setBackgroundRole(QPalette::Dark);
+    setFocusPolicy(Qt::StrongFocus);
+    setToolTip(tr("ファイルをここにドロップするか、Enter キーで選んでください。"));
 }
 
 QString DropArea::prompt()
 {
     return tr("<ここにドロップしてください>");
+}
+
+void DropArea::setCompact(bool compact)
+{
+    const int line = fontMetrics().height();
+    setMinimumSize(100, compact ? line : 100);
+    setMaximumHeight(compact ? line + line / 2 + 2 * frameWidth() : QWIDGETSIZE_MAX);
 }
 
 void DropArea::dragEnterEvent(QDragEnterEvent *event)
@@ -53,6 +65,32 @@ void DropArea::dropEvent(QDropEvent *event)
     emit dropped(event->mimeData());
     setBackgroundRole(QPalette::Dark);
     event->acceptProposedAction();
+}
+
+void DropArea::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        emit activated();
+        break;
+    default:
+        QLabel::keyPressEvent(event);
+    }
+}
+
+void DropArea::paintEvent(QPaintEvent *event)
+{
+    QLabel::paintEvent(event);
+    if (!hasFocus())
+        return;
+    // A label draws no focus of its own; the keyboard user needs to see it.
+    QStylePainter painter(this);
+    QStyleOptionFocusRect option;
+    option.initFrom(this);
+    option.rect = contentsRect().adjusted(2, 2, -2, -2);
+    painter.drawPrimitive(QStyle::PE_FrameFocusRect, option);
 }
 
 } // namespace zorv

@@ -1,5 +1,6 @@
 #include "LibraryDetailDialog.h"
 
+#include "DialogFit.h"
 #include "LibraryInfo.h"
 #include "ui_LibraryDetailDialog.h"
 
@@ -13,8 +14,7 @@ LibraryDetailDialog::LibraryDetailDialog(QWidget *parent)
     ui->setupUi(this);
     connect(ui->buttonBox, SIGNAL(clicked(QAbstractButton *)), this, SLOT(close()));
     setWindowTitle(tr("ZORV:ライブラリ詳細ダイアログ"));
-    // The drawn size, or more where the desktop's font needs it.
-    setFixedSize(size().expandedTo(minimumSizeHint()));
+    DialogFit::fixSize(this);
 }
 
 LibraryDetailDialog::~LibraryDetailDialog()
@@ -41,6 +41,11 @@ void LibraryDetailDialog::updateView()
             .arg(info.licenseUrl, 0, QLatin1Char(' '))
             .arg(info.copyright, 0, QLatin1Char(' '));
     ui->textBrowser->setText(page);
+    // The page whole, in lines of a comfortable length; an address is
+    // never broken.
+    DialogFit::showWholeText(ui->textBrowser,
+                             ui->textBrowser->fontMetrics().averageCharWidth() * 50);
+    DialogFit::fixSize(this);
 }
 
 } // namespace zorv

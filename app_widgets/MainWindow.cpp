@@ -6,10 +6,12 @@
 #include "DropArea.h"
 #include "LibraryDialog.h"
 #include "PluginDialog.h"
+#include "ResultTable.h"
 #include "data/Journal.h"
 #include "plugin/PluginInterface.h"
 #include "renamer/Renamer.h"
 #include "renamer/Undo.h"
+#include "utility/FileIdentity.h"
 #include "utility/FileRename.h"
 
 #include <QAction>
@@ -21,7 +23,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QHeaderView>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
@@ -31,7 +32,10 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QScreen>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTableWidget>
 #include <QThread>
 #include <QTimer>
@@ -42,18 +46,8 @@ namespace zorv {
 
 namespace {
 
-enum Column {
-    IdColumn = 0,
-    HostColumn = 1,
-    StateColumn = 2,
-    OldNameColumn = 3,
-    NewNameColumn = 4,
-    CommentColumn = 5,
-    ColumnCount = 6
-};
-
-const int preferredWidth = 720;
-const int preferredHeight = 360;
+// Of the available screen area, on the first start.
+const qreal firstStartShare = 0.6;
 
 } // namespace
 
@@ -82,7 +76,19 @@ MainWindow::~MainWindow()
 bool MainWindow::initialize()
 {
     Entry::registerMetaTypes();
+    createMenus();
+    createStatusBar();
+    createCentralWidget();
+    setWindowTitle(QStringLiteral("zorv"));
+    setMinimumSize(360, 180);
+    restoreWindowState();
+    startRenamer();
+    initialized = true;
+    return true;
+}
 
+void MainWindow::createMenus()
+{
     mainMenuBar = new QMenuBar(this);
     QMenu *fileMenu = mainMenuBar->addMenu(tr("ファイル(&F)"));
     QAction *openAction = fileMenu->addAction(tr("開く(&O)…"));
@@ -105,7 +111,10 @@ bool MainWindow::initialize()
     QAction *libraryAction = helpMenu->addAction(tr("ライブラリ(&L)"));
     connect(libraryAction, SIGNAL(triggered()), this, SLOT(onTriggered_menu_help_library()));
     setMenuBar(mainMenuBar);
+}
 
+void MainWindow::createStatusBar()
+{
     mainStatusBar = new QStatusBar(this);
     statusLabel = new QLabel(mainStatusBar);
     progressBar = new QProgressBar(mainStatusBar);
@@ -114,42 +123,62 @@ bool MainWindow::initialize()
     // Hidden until the worker starts on its first entry.
     progressBar->setVisible(false);
     setStatusBar(mainStatusBar);
+}
 
+// The drop area above the result table. Both take dropped files; the area
+// is also where the keyboard asks for files to choose.
+void MainWindow::createCentralWidget()
+{
     QWidget *central = new QWidget(this);
     centralLayout = new QVBoxLayout(central);
     dropArea = new DropArea(central);
-    table = new QTableWidget(central);
-    centralLayout->addWidget(dropArea);
-    centralLayout->addWidget(table);
+    table = new ResultTable(central);
+    // The area takes half the room while the table is empty, a line once
+    // the table has rows.
+    centralLayout->addWidget(dropArea, 1);
+    centralLayout->addWidget(table, 1);
     connect(dropArea, SIGNAL(dropped(const QMimeData *)), this, SLOT(onDropped(const QMimeData *)));
+    connect(table, SIGNAL(dropped(const QMimeData *)), this, SLOT(onDropped(const QMimeData *)));
+    connect(dropArea, SIGNAL(activated()), this, SLOT(onTriggered_menu_file_open()));
     setCentralWidget(central);
+}
 
-    table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table->setSelectionMode(QAbstractItemView::NoSelection);
-    table->setAutoScroll(true);
-    table->setColumnCount(ColumnCount);
-    table->setHorizontalHeaderLabels({QStringLiteral("ID"), tr("ホスト"), tr("状態"), tr("変更前"),
-                                      tr("変更後"), tr("コメント")});
-    table->setColumnWidth(CommentColumn, 140);
-    // The short columns are as wide as their texts; the new name is what the
-    // user came for, so it takes the spare width.
-    QHeaderView *header = table->horizontalHeader();
-    for (const int column : {IdColumn, HostColumn, StateColumn})
-        header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
-    header->setSectionResizeMode(NewNameColumn, QHeaderView::Stretch);
+// The size, place and columns the window had when it was last closed; on the
+// first start, a good part of the screen, centred.
+void MainWindow::restoreWindowState()
+{
+    const QSettings settings(windowSettingsPath(), QSettings::IniFormat);
+    if (restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray())) {
+        restoreState(settings.value(QStringLiteral("state")).toByteArray());
+        table->setColumnWidths(settings.value(QStringLiteral("columns")).toList());
+        return;
+    }
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 800, 600);
+    const QSize size = (available.size() * firstStartShare).expandedTo(minimumSize());
+    setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, available));
+}
 
-    // Centred on the primary screen's available area; the area's own origin
-    // is deliberately not added.
-    QRect available(0, 0, preferredWidth, preferredHeight);
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        available = screen->availableGeometry();
-    const int w = qMin(preferredWidth, available.width());
-    const int h = qMin(preferredHeight, available.height());
-    setGeometry((available.width() - w) / 2, (available.height() - h) / 2, w, h);
-    setMinimumSize(360, 180);
+void MainWindow::saveWindowState() const
+{
+    QSettings settings(windowSettingsPath(), QSettings::IniFormat);
+    settings.setValue(QStringLiteral("geometry"), saveGeometry());
+    settings.setValue(QStringLiteral("state"), saveState());
+    settings.setValue(QStringLiteral("columns"), table->columnWidths());
+}
 
-    setWindowTitle(QStringLiteral("zorv"));
+QString MainWindow::windowSettingsPath()
+{
+    // Beside option.xml in the user's configuration folder; option.xml
+    // keeps its own format.
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation))
+        .filePath(QStringLiteral("window.ini"));
+}
 
+// Loads the options, starts the renamer on its thread and hands it the files
+// of the command line.
+void MainWindow::startRenamer()
+{
     // Decided once: the file read is the file written back.
     optionPath = Option::filePath();
     option = Option::loadFromFile(optionPath);
@@ -173,9 +202,6 @@ bool MainWindow::initialize()
 
     renamer->moveToThread(workerThread);
     workerThread->start();
-
-    initialized = true;
-    return true;
 }
 
 void MainWindow::finalize()
@@ -188,6 +214,7 @@ void MainWindow::finalize()
     Renamer::stop(renamer, workerThread);
 
     Option::saveToFile(option, optionPath);
+    saveWindowState();
 }
 
 void MainWindow::setCloseWhenIdle(const QString &snapshot)
@@ -209,7 +236,9 @@ void MainWindow::onCreated(QList<EntryPtr> entries)
     table->setRowCount(total);
 
     for (const EntryPtr &entry : qAsConst(entries)) {
-        waitingPaths.insert(entry->fileInfo().absoluteFilePath());
+        const QString identity = FileIdentity::of(entry->fileInfo().absoluteFilePath()).key();
+        waitingFiles.insert(identity);
+        entryFiles.insert(entry->number(), identity);
         const PluginInterface *plugin = entry->plugin();
         const QString host = plugin ? plugin->information()->support : QString();
         const QStringList texts = {entry->id(),
@@ -227,6 +256,7 @@ void MainWindow::onCreated(QList<EntryPtr> entries)
 
     progressBar->setMaximum(total);
     statusLabel->setText(summaryText());
+    dropArea->setCompact(total > 0);
 }
 
 void MainWindow::onStarted(EntryPtr entry, RequestPtr)
@@ -246,10 +276,15 @@ void MainWindow::onFinished(EntryPtr entry, RequestPtr)
     const int row = entry->number();
     const int status = entry->status();
     if (status == Entry::Done || status == Entry::Error)
-        waitingPaths.remove(entry->fileInfo().absoluteFilePath());
+        waitingFiles.remove(entryFiles.take(row));
     setCellText(row, StateColumn, Entry::statusLabel(status));
     setCellText(row, NewNameColumn, entry->newName());
     setCellText(row, CommentColumn, entry->message());
+    // The comment says in plain words why a page failed; the tool tip adds
+    // Qt's own text for each failed page, for a report or a search.
+    QTableWidgetItem *comment = table->item(row, CommentColumn);
+    if (comment && status != Entry::Done && !entry->detail().isEmpty())
+        comment->setToolTip(entry->message() + QStringLiteral("\n\n") + entry->detail());
 
     QColor colour;
     if (status == Entry::Error)
@@ -321,15 +356,19 @@ void MainWindow::addFiles(const QStringList &paths)
     if (!renamer)
         return;
     // Folders are not expanded: a folder goes to the plug-ins under its own name.
-    // A file still waiting in the list (dropped twice, or handed over again
-    // by a second double-click) is not added again: its second row could
-    // only fail, the first having renamed it.
+    // A file still waiting in the list (dropped twice, also through a linked
+    // folder, or handed over again by a second double-click) is not added
+    // again: its second row could only fail, the first having renamed it.
+    // One look per file, so that thousands are added at once.
     QList<QFileInfo> files;
+    QSet<QString> added;
     for (const QString &path : paths) {
         const QFileInfo file(path);
-        if (file.exists() && !waitingPaths.contains(file.absoluteFilePath()) &&
-            !files.contains(file))
+        const QString identity = FileIdentity::of(path).key();
+        if (file.exists() && !waitingFiles.contains(identity) && !added.contains(identity)) {
+            added.insert(identity);
             files.append(file);
+        }
     }
     renamer->add(files);
 }
@@ -346,7 +385,7 @@ void MainWindow::onTriggered_menu_tool_config()
 void MainWindow::onTriggered_menu_tool_undo()
 {
     const QString title = tr("ZORV:元に戻す");
-    const int run = journal->run();
+    const qint64 run = journal->run();
     // The worker may rename more while the user is asked: only what was
     // counted is taken back.
     const int lastSeq = journal->lastSequence();
@@ -409,6 +448,9 @@ void MainWindow::closeIfIdle()
     if (pending > 0)
         return;
     if (!snapshotFile.isEmpty()) {
+        // The last texts are set, but their widgets are laid out anew only
+        // when the event loop comes round.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
         const bool saved = grab().save(snapshotFile);
         qCDebug(lcZorv).noquote() << QStringLiteral("%1 {snapshot: %2 %3}")
                                          .arg(QLatin1String(Q_FUNC_INFO), snapshotFile,

@@ -17,7 +17,6 @@ class QMenuBar;
 class QMimeData;
 class QProgressBar;
 class QStatusBar;
-class QTableWidget;
 class QThread;
 class QVBoxLayout;
 
@@ -26,6 +25,7 @@ namespace zorv {
 class DropArea;
 class Journal;
 class Renamer;
+class ResultTable;
 
 // The program's only top-level window: drop area, result table, status line
 // and menus. It owns the live options, the renamer and the renamer's thread.
@@ -67,6 +67,13 @@ private slots:
     void closeIfIdle();
 
 private:
+    void createMenus();
+    void createStatusBar();
+    void createCentralWidget();
+    void restoreWindowState();
+    void saveWindowState() const;
+    static QString windowSettingsPath();
+    void startRenamer();
     void addFiles(const QStringList &paths);
     QString summaryText() const;
     void setCellText(int row, int column, const QString &text);
@@ -78,7 +85,7 @@ private:
     QLabel *statusLabel;
     QVBoxLayout *centralLayout;
     DropArea *dropArea;
-    QTableWidget *table;
+    ResultTable *table;
     QThread *workerThread;
     Renamer *renamer;
     QSharedPointer<Option> option;
@@ -86,8 +93,10 @@ private:
     // by their new path, for the undo.
     QSharedPointer<Journal> journal;
     QHash<QString, int> renamedRows;
-    // Files handed to the renamer that have not finished yet, by absolute path.
-    QSet<QString> waitingPaths;
+    // Files handed to the renamer that have not finished yet, by identity
+    // (the same file through a linked folder too), and each entry's file.
+    QSet<QString> waitingFiles;
+    QHash<int, QString> entryFiles;
     QString optionPath;
     QString snapshotFile;
 };

@@ -1,5 +1,6 @@
 #include "PluginDetailDialog.h"
 
+#include "DialogFit.h"
 #include "plugin/PluginInterface.h"
 #include "ui_PluginDetailDialog.h"
 
@@ -12,8 +13,7 @@ PluginDetailDialog::PluginDetailDialog(QWidget *parent)
 {
     ui->setupUi(this);
     setWindowTitle(tr("ZORV:プラグイン詳細ダイアログ"));
-    // The drawn size, or more where the desktop's font needs it.
-    setFixedSize(size().expandedTo(minimumSizeHint()));
+    DialogFit::fixSize(this);
 }
 
 PluginDetailDialog::~PluginDetailDialog()
@@ -36,12 +36,14 @@ void PluginDetailDialog::updateView()
     ui->nameValueLineEdit->setText(info->name);
     ui->versionValueLineEdit->setText(info->version);
     ui->copyrightValueLineEdit->setText(info->copyright);
-    // Long values show their beginning, not their end.
     for (QLineEdit *edit :
          {ui->nameValueLineEdit, ui->versionValueLineEdit, ui->copyrightValueLineEdit})
-        edit->setCursorPosition(0);
+        DialogFit::showWholeText(edit);
     // setText decides per text: markup is shown as HTML, anything else as plain text.
     ui->supportTextBrowser->setText(info->support);
+    // A host name per line, none broken in the middle.
+    DialogFit::showWholeText(ui->supportTextBrowser, QWIDGETSIZE_MAX);
+    DialogFit::fixSize(this);
 }
 
 } // namespace zorv

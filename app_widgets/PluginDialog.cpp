@@ -1,5 +1,6 @@
 #include "PluginDialog.h"
 
+#include "DialogFit.h"
 #include "PluginDetailDialog.h"
 #include "TreeSelection.h"
 #include "plugin/PluginInterface.h"
@@ -39,12 +40,15 @@ PluginDialog::PluginDialog(QWidget *parent)
         ui->treeWidget->addTopLevelItem(item);
     }
 
-    connect(ui->treeWidget, SIGNAL(clicked(QModelIndex)), this, SLOT(onClicked(QModelIndex)));
+    DialogFit::showWholeColumns(ui->treeWidget);
+    // The row the keyboard or the mouse makes current is the one the
+    // button shows.
+    connect(ui->treeWidget->selectionModel(), SIGNAL(currentChanged(QModelIndex, QModelIndex)),
+            this, SLOT(onClicked(QModelIndex)));
     connect(ui->detailPushButton, SIGNAL(clicked()), this, SLOT(onDetailBottonClicked()));
 
     setWindowTitle(tr("ZORV:プラグインダイアログ"));
-    // The drawn size, or more where the desktop's font needs it.
-    setFixedSize(size().expandedTo(minimumSizeHint()));
+    DialogFit::fixSize(this);
 }
 
 PluginDialog::~PluginDialog()

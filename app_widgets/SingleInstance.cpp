@@ -1,4 +1,6 @@
 #include "SingleInstance.h"
+#include "utility/FileRename.h"
+#include "utility/LogCategory.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -10,7 +12,12 @@
 #include <QThread>
 #include <QTimer>
 
+#include <cerrno>
+#include <cstring>
+
 #ifdef Q_OS_UNIX
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -23,7 +30,9 @@ namespace {
 const QByteArray acknowledgement("ok");
 const char separator = '\0';
 const int maxFiles = 100000;
-const qint64 maxMessageSize = 64 * 1024 * 1024;
+const int maxCountDigits = 6;
+// What one connection may send: as many files with paths of a usual length.
+const qint64 maxMessageSize = 16 * 1024 * 1024;
 // How long a later start waits for a window that is still starting up or
 // busy, and how long the window waits for a connected start to send.
 const int handOverTimeout = 15000;
@@ -47,28 +56,96 @@ QString displayName()
     return display.replace(QLatin1Char('/'), QLatin1Char('_'));
 }
 
+// The count of files that starts a message: decimal digits only, within
+// the limit; -1 for anything else.
+int parsedCount(const QByteArray &text)
+{
+    if (text.isEmpty() || text.size() > maxCountDigits)
+        return -1;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return -1;
+    }
+    const int count = text.toInt();
+    return count <= maxFiles ? count : -1;
+}
+
+#ifdef Q_OS_UNIX
+// A folder nobody but this user can enter or change: owned by the user, no
+// rights for group or others, not a link. Empty, or why not.
+QString privacyProblem(const QString &folder)
+{
+    struct stat info;
+    if (::lstat(QFile::encodeName(folder).constData(), &info) != 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    if (!S_ISDIR(info.st_mode))
+        return QStringLiteral("not a folder");
+    if (info.st_uid != ::getuid())
+        return QStringLiteral("owned by another user");
+    if (info.st_mode & 077)
+        return QStringLiteral("open to other users");
+    return QString();
+}
+#endif
+
+// The runtime folder when it is private, else a private folder of this
+// user's own in the temporary folder; empty when neither can be had.
+QString endpointFolder(QString *problem)
+{
+#ifdef Q_OS_UNIX
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (QDir::isAbsolutePath(runtime) && privacyProblem(runtime).isEmpty())
+        return runtime;
+    // Where Qt programs put a runtime folder of their own.
+    const struct passwd *user = ::getpwuid(::getuid());
+    const QString own = QDir(QDir::tempPath())
+                            .filePath(QStringLiteral("runtime-") +
+                                      (user ? QFile::decodeName(user->pw_name) : userId()));
+    // Made private at once; one that is there already is looked at as closely.
+    ::mkdir(QFile::encodeName(own).constData(), 0700);
+    *problem = privacyProblem(own);
+    if (problem->isEmpty())
+        return own;
+    *problem = QStringLiteral("%1: %2").arg(own, *problem);
+    return QString();
+#else
+    Q_UNUSED(problem);
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    return folder.isEmpty() ? QDir::tempPath() : folder;
+#endif
+}
+
 } // namespace
 
 SingleInstance::SingleInstance(QObject *parent)
     : QObject(parent)
-    , name(serverName())
 {
+    name = serverName(&folderProblem);
 }
 
 SingleInstance::~SingleInstance() = default;
 
-QString SingleInstance::serverName()
+QString SingleInstance::serverName(QString *problem)
 {
-    // The runtime folder is the user's own (mode 0700): nobody else can
-    // take the name or connect to it.
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    QString why;
+    const QString folder = endpointFolder(&why);
+    if (problem)
+        *problem = why;
     if (folder.isEmpty())
-        folder = QDir::tempPath();
+        return QString();
     return QDir(folder).filePath(QStringLiteral("zorv-%1-%2.socket").arg(userId(), displayName()));
 }
 
 SingleInstance::Outcome SingleInstance::claim(const QStringList &files)
 {
+    // Another user could listen in a folder open to them, or hold it: this
+    // window goes its own way.
+    if (name.isEmpty()) {
+        error = tr("no private folder for the hand-over to a running window (%1); this window "
+                   "opens on its own and takes no files of later starts")
+                    .arg(folderProblem);
+        return Owner;
+    }
     lock.reset(new QLockFile(name + QStringLiteral(".lock")));
     // Never stale by age: a window runs for days. A lock whose process is
     // gone (killed, crashed) is stale and taken over.
@@ -147,39 +224,91 @@ bool SingleInstance::listen()
 void SingleInstance::onNewConnection()
 {
     while (QLocalSocket *socket = server->nextPendingConnection()) {
-        connect(socket, SIGNAL(disconnected()), socket, SLOT(deleteLater()));
+        pending.insert(socket, Pending());
+        connect(socket, SIGNAL(disconnected()), this, SLOT(onDisconnected()));
         connect(socket, SIGNAL(readyRead()), this, SLOT(onReadyRead()));
-        QTimer::singleShot(handOverTimeout, socket, SLOT(abort()));
+        // A start that has not finished its message in time is dropped.
+        QTimer *timer = new QTimer(socket);
+        timer->setSingleShot(true);
+        connect(timer, SIGNAL(timeout()), this, SLOT(onTimedOut()));
+        timer->start(handOverTimeout);
     }
 }
 
+void SingleInstance::onTimedOut()
+{
+    if (auto *socket = qobject_cast<QLocalSocket *>(sender() ? sender()->parent() : nullptr))
+        drop(socket);
+}
+
+void SingleInstance::onDisconnected()
+{
+    if (auto *socket = qobject_cast<QLocalSocket *>(sender())) {
+        pending.remove(socket);
+        socket->deleteLater();
+    }
+}
+
+void SingleInstance::drop(QLocalSocket *socket)
+{
+    pending.remove(socket);
+    socket->abort();
+    socket->deleteLater();
+}
+
+// The message is searched once, as it comes: a count, then that many paths,
+// each ended by the separator, and nothing after them. Anything else, or
+// more than one connection may send, drops the connection.
 void SingleInstance::onReadyRead()
 {
     auto *socket = qobject_cast<QLocalSocket *>(sender());
-    if (!socket)
-        return;
-    QByteArray buffer = socket->property("message").toByteArray() + socket->readAll();
-    const QList<QByteArray> parts = buffer.split(separator);
-    bool countRead = false;
-    const int count = parts.first().toInt(&countRead);
-    if (buffer.size() > maxMessageSize ||
-        (parts.size() > 1 && (!countRead || count < 0 || count > maxFiles))) {
-        socket->abort();
+    const auto it = pending.find(socket);
+    if (it == pending.end()) {
+        if (socket)
+            socket->readAll();
         return;
     }
-    // Complete parts are the ones before the last separator.
-    if (parts.size() - 1 < count + 1) {
-        socket->setProperty("message", buffer);
-        return;
+    Pending &message = *it;
+    message.message += socket->readAll();
+    if (message.message.size() > maxMessageSize)
+        return drop(socket);
+    for (int at; (at = message.message.indexOf(separator, message.searched)) >= 0;) {
+        if (message.count < 0 && (message.count = parsedCount(message.message.left(at))) < 0)
+            return drop(socket);
+        message.searched = at + 1;
+        if (++message.separators == message.count + 1)
+            break;
     }
-    socket->setProperty("message", QByteArray());
-    QStringList files;
-    for (int i = 1; i <= count; ++i)
-        files.append(QFile::decodeName(parts.at(i)));
-    emit received(files);
+    const bool whole = message.count >= 0 && message.separators == message.count + 1;
+    if ((whole && message.searched != message.message.size()) ||
+        (message.count < 0 && message.message.size() > maxCountDigits))
+        return drop(socket);
+    if (!whole)
+        return;
+    const Pending complete = pending.take(socket);
+    deliver(socket, complete.message, complete.count);
+}
+
+// The later start is answered as soon as the list is whole; the window adds
+// the files afterwards.
+void SingleInstance::deliver(QLocalSocket *socket, const QByteArray &message, int count)
+{
     socket->write(acknowledgement);
     socket->flush();
     socket->disconnectFromServer();
+    const QList<QByteArray> parts = message.split(separator);
+    QStringList files;
+    for (int i = 1; i <= count; ++i) {
+        // Bytes that do not come back through decoding would name another file.
+        if (FileRename::survivesDecoding(parts.at(i)))
+            files.append(QFile::decodeName(parts.at(i)));
+        else
+            qCDebug(lcZorv).noquote()
+                << QStringLiteral("%1 {file name not valid in the system's "
+                                  "encoding, skipped: %2}")
+                       .arg(QLatin1String(Q_FUNC_INFO), QFile::decodeName(parts.at(i)));
+    }
+    emit received(files);
 }
 
 } // namespace zorv

@@ -14,6 +14,7 @@
 #include <QIcon>
 
 #include <cstdio>
+#include <cstring>
 
 using zorv::BatchRunner;
 using zorv::FileRename;
@@ -49,14 +50,17 @@ void applyAutomationHooks(MainWindow *window)
 
 // Takes out the arguments whose bytes do not survive decoding (invalid in the
 // locale's encoding): the decoded name would stand for another file or none.
-// Needs the application object (it sets up the locale's encoding), which
-// reads its arguments from argv anew each time.
-QStringList takeUndecodableArguments(int &argc, char **argv)
+// For files alone (the window's arguments), the working folder's name counts
+// too. Needs the application object (it sets up the locale's encoding),
+// which reads its arguments from argv anew each time.
+QStringList takeUndecodableArguments(int &argc, char **argv, bool filesOnly)
 {
     QStringList taken;
     int kept = 1;
     for (int i = 1; i < argc; ++i) {
-        if (FileRename::survivesDecoding(QByteArray(argv[i])))
+        const QByteArray argument(argv[i]);
+        if (filesOnly ? FileRename::absolutePathSurvivesDecoding(argument)
+                      : FileRename::survivesDecoding(argument))
             argv[kept++] = argv[i];
         else
             taken.append(QString::fromLocal8Bit(argv[i]));
@@ -64,6 +68,28 @@ QStringList takeUndecodableArguments(int &argc, char **argv)
     argc = kept;
     argv[argc] = nullptr;
     return taken;
+}
+
+// "--verbose" before any "--" puts the diagnostic log on the terminal, as in
+// batch mode. It is taken out of the arguments, so that it never stands for
+// a file, nor goes to a running window with the files.
+bool takeVerboseOption(int &argc, char **argv)
+{
+    bool verbose = false;
+    bool options = true;
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        if (options && std::strcmp(argv[i], "--") == 0)
+            options = false;
+        if (options && std::strcmp(argv[i], "--verbose") == 0) {
+            verbose = true;
+            continue;
+        }
+        argv[kept++] = argv[i];
+    }
+    argc = kept;
+    argv[argc] = nullptr;
+    return verbose;
 }
 
 void shutDown(MainWindow *window)
@@ -90,7 +116,7 @@ int runWindow(int &argc, char **argv, PluginManager &pluginManager)
     try {
         QApplication application(argc, argv);
         Translation::install();
-        const QStringList undecodable = takeUndecodableArguments(argc, argv);
+        const QStringList undecodable = takeUndecodableArguments(argc, argv, true);
         for (const QString &name : undecodable)
             qCDebug(lcZorv).noquote()
                 << QStringLiteral("%1 {file name not valid in the system's encoding, "
@@ -141,9 +167,9 @@ int runBatch(int &argc, char **argv)
 {
     try {
         QCoreApplication application(argc, argv);
-        Translation::install();
+        Translation::install(Translation::ProgramOnly);
         BatchRunner runner;
-        const QStringList undecodable = takeUndecodableArguments(argc, argv);
+        const QStringList undecodable = takeUndecodableArguments(argc, argv, false);
         if (!runner.parse(QCoreApplication::arguments()))
             return runner.exitCode();
         PluginManager pluginManager;
@@ -171,6 +197,8 @@ int main(int argc, char *argv[])
     // application object.
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+    if (!takeVerboseOption(argc, argv))
+        zorv::quietDiagnosticLog();
     // Outlives the application object: the plug-ins stay loaded to the end.
     PluginManager pluginManager;
     return runWindow(argc, argv, pluginManager);

@@ -9,46 +9,28 @@
 //
 // It needs python3 for the shop (tests/shop.py).
 
+#include "BenchPages.h"
 #include "TestPaths.h"
 #include "TestShop.h"
 #include "data/Option.h"
 #include "plugin/PluginManager.h"
 #include "renamer/Renamer.h"
 #include "renamer/RepairProcess.h"
-#include "utility/XmlUtility.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QTextCodec>
 #include <QThread>
 
 #include <cstdio>
 #include <malloc.h>
 
 using namespace zorv;
+using BenchPages::idOf;
 
 namespace {
-
-QByteArray smallPage(const QString &id)
-{
-    return QStringLiteral(
-               "<html><head><title>作品</title></head><body>"
-               "<h1 id=\"work_name\">作品 %1</h1>"
-               "<table id=\"work_maker\"><tr><td><a href=\"/m\">作者</a></td></tr></table>"
-               "<table id=\"work_outline\"><tr><td><a href=\"/d\">2014年1月5日</a></td></tr>"
-               "</table><dl class=\"work_spec_list\"><dt>ID</dt><dd>%1</dd></dl>"
-               "</body></html>")
-        .arg(id)
-        .toUtf8();
-}
-
-QString idOf(int i)
-{
-    return QStringLiteral("RJ%1").arg(100000 + i, 6, 10, QLatin1Char('0'));
-}
 
 // Resident memory; with trimmed set, after the allocator has handed its
 // free pages back, so that the figure shows what is still in use.
@@ -65,26 +47,6 @@ long residentKiB(bool trimmed = false)
             return line.mid(6).trimmed().split(' ').first().toLong();
     }
     return -1;
-}
-
-// Decode, repair (in the helper), check and load, parse: the work the worker
-// does for each page besides waiting.
-double pipelineMs(PluginInterface *plugin, const QByteArray &page, const QUrl &url)
-{
-    QTextCodec *codec = QTextCodec::codecForName(plugin->information()->charset.toLatin1());
-    RepairProcess repair;
-    const int rounds = 200;
-    QElapsedTimer timer;
-    timer.start();
-    for (int i = 0; i < rounds; ++i) {
-        QDomDocument document;
-        XmlUtility::loadRepairedPage(
-            repair.repair(codec->toUnicode(page).toUtf8(), QDeadlineTimer(60000)).xml, &document);
-        WorkInfo work;
-        QString error;
-        plugin->parse(url, document, work, error);
-    }
-    return double(timer.nsecsElapsed()) / 1e6 / rounds;
 }
 
 // Feeds files to a running renamer and waits for all of them.
@@ -169,12 +131,7 @@ int main(int argc, char *argv[])
     // The shop runs as a process of its own, so the resident memory below is
     // the renamer's alone.
     QTemporaryDir catalogue;
-    QDir(catalogue.path()).mkpath(QStringLiteral("pc"));
-    for (int i = 0; i < memoryFiles; ++i) {
-        QFile page(QDir(catalogue.path()).filePath(QStringLiteral("pc/%1.html").arg(idOf(i))));
-        page.open(QIODevice::WriteOnly);
-        page.write(smallPage(idOf(i)));
-    }
+    BenchPages::writeCatalogue(catalogue.path(), memoryFiles);
     TestShop shop;
     if (!shop.isListening()) {
         std::fprintf(stderr, "%s\n", qPrintable(shop.errorString()));
@@ -186,7 +143,7 @@ int main(int argc, char *argv[])
     RepairProcess::setHelperProgram(TestPaths::repairHelper());
 
     PluginInterface *plugin = plugins.plugins().first();
-    const double pageMs = pipelineMs(plugin, smallPage(idOf(0)), plugin->urls(idOf(0)).first());
+    const double pageMs = BenchPages::pipelineMs(plugin);
 
     QTemporaryDir dir;
     QSharedPointer<Option> option = Option::createDefault();

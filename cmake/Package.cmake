@@ -44,13 +44,19 @@ existing one.
 
 Files are dropped on the window or named on the command line; zorv --batch
 renames them from a script without a window, printing one result line per
-file. Pages can be fetched through the proxy named by http_proxy.")
+file. zorv --watch renames downloads as they land in a folder; the user
+service zorv-watch does so for ~/Downloads once enabled with
+systemctl --user enable --now zorv-watch. Pages can be fetched through the
+proxy named by http_proxy.")
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE ${ZORV_DEBIAN_RELEASE})
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt's own texts (OK, Cancel, the file dialog) in the interface's language;
+# dpkg-shlibdeps adds the libraries to this list.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qttranslations5-l10n")
 # The windows and the renamed names are Japanese; without a Japanese font
 # they show empty boxes.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic | fonts-noto-cjk")

@@ -7,8 +7,10 @@
 
 namespace {
 
-const QString errorPageTitles[] = {QStringLiteral("エラー: 該当作品がありません"),
-                                   QStringLiteral("Error")};
+// The shop's error pages by their title. The title tells the user why the
+// page has no product, in the interface's language.
+const char *const errorPageTitles[] = {QT_TRANSLATE_NOOP("Sakuvo", "エラー: 該当作品がありません"),
+                                       QT_TRANSLATE_NOOP("Sakuvo", "Error")};
 const QString adultMarkers[] = {QStringLiteral("成人向け"), QStringLiteral("for adults")};
 
 const QString japaneseDatePattern = QStringLiteral("(?<year>\\d*)年(?<month>\\d*)月(?<day>\\d*)日");
@@ -56,9 +58,9 @@ bool ParserRules::readAgeRating(const QDomDocument &document, zorv::WorkInfo &wo
     const QDomNodeList titles = document.elementsByTagName(QStringLiteral("title"));
     for (int i = 0; i < titles.count(); ++i) {
         const QString text = titles.item(i).toElement().text();
-        for (const QString &errorTitle : errorPageTitles) {
-            if (text == errorTitle) {
-                error.append(text);
+        for (const char *errorTitle : errorPageTitles) {
+            if (text == QString::fromUtf8(errorTitle)) {
+                error.append(QCoreApplication::translate("Sakuvo", errorTitle));
                 return false;
             }
         }

@@ -3,6 +3,7 @@
 #include "ParserForPc.h"
 #include "ParserForTouch.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 
 namespace {
@@ -106,7 +107,7 @@ bool Sakuvo::parse(const QUrl &url, const QDomDocument &document, zorv::WorkInfo
 {
     const ParserInterface *parser = parserForUrl(url);
     if (!parser) {
-        error = QStringLiteral("not found parser.");
+        error = QCoreApplication::translate("Sakuvo", "not found parser.");
         return false;
     }
     zorv::WorkInfo local;

@@ -4,30 +4,6 @@
 <context>
     <name>ConfigDialog</name>
     <message>
-        <source>開始区切り文字を追加する。</source>
-        <translation>Add an opening delimiter.</translation>
-    </message>
-    <message>
-        <source>終了区切り文字を追加する。</source>
-        <translation>Add a closing delimiter.</translation>
-    </message>
-    <message>
-        <source>IDを追加する。</source>
-        <translation>Add the ID.</translation>
-    </message>
-    <message>
-        <source>メーカーを追加する。</source>
-        <translation>Add the maker.</translation>
-    </message>
-    <message>
-        <source>日付を追加する。</source>
-        <translation>Add the date.</translation>
-    </message>
-    <message>
-        <source>対象年齢を追加する。</source>
-        <translation>Add the age rating.</translation>
-    </message>
-    <message>
         <source>空白サイズ</source>
         <translation>Spaces</translation>
     </message>
@@ -38,6 +14,30 @@
     <message>
         <source>プレビュー</source>
         <translation>Preview</translation>
+    </message>
+    <message>
+        <source>開始区切り文字を追加する。(&amp;B)</source>
+        <translation>Add an o&amp;pening delimiter.</translation>
+    </message>
+    <message>
+        <source>終了区切り文字を追加する。(&amp;E)</source>
+        <translation>Add a c&amp;losing delimiter.</translation>
+    </message>
+    <message>
+        <source>IDを追加する。(&amp;I)</source>
+        <translation>Add the &amp;ID.</translation>
+    </message>
+    <message>
+        <source>メーカーを追加する。(&amp;M)</source>
+        <translation>Add the &amp;maker.</translation>
+    </message>
+    <message>
+        <source>日付を追加する。(&amp;D)</source>
+        <translation>Add the &amp;date.</translation>
+    </message>
+    <message>
+        <source>対象年齢を追加する。(&amp;A)</source>
+        <translation>Add the &amp;age rating.</translation>
     </message>
 </context>
 <context>
@@ -103,6 +103,18 @@
         <source>&apos;作者がみつかりませんでした&apos;</source>
         <translation>&apos;The maker was not found&apos;</translation>
     </message>
+    <message>
+        <source>エラー: 該当作品がありません</source>
+        <translation>Error: the shop has no such product</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Error: the shop has no such product</translation>
+    </message>
+    <message>
+        <source>not found parser.</source>
+        <translation>No page reader for this page&apos;s address.</translation>
+    </message>
 </context>
 <context>
     <name>zorv::AboutDialog</name>
@@ -121,6 +133,10 @@
     <message>
         <source>スキップ</source>
         <translation>Skipped</translation>
+    </message>
+    <message>
+        <source>%1: the journal cannot be read (%2)</source>
+        <translation>%1: the journal cannot be read (%2)</translation>
     </message>
 </context>
 <context>
@@ -141,6 +157,10 @@
     <message>
         <source>&lt;ここにドロップしてください&gt;</source>
         <translation>&lt;Drop files here&gt;</translation>
+    </message>
+    <message>
+        <source>ファイルをここにドロップするか、Enter キーで選んでください。</source>
+        <translation>Drop files here, or press Enter to choose them.</translation>
     </message>
 </context>
 <context>
@@ -223,26 +243,6 @@
         <translation>&amp;Libraries</translation>
     </message>
     <message>
-        <source>ホスト</source>
-        <translation>Host</translation>
-    </message>
-    <message>
-        <source>状態</source>
-        <translation>State</translation>
-    </message>
-    <message>
-        <source>変更前</source>
-        <translation>Old name</translation>
-    </message>
-    <message>
-        <source>変更後</source>
-        <translation>New name</translation>
-    </message>
-    <message>
-        <source>コメント</source>
-        <translation>Comment</translation>
-    </message>
-    <message>
         <source>ファイル名の文字コードが不正なので飛ばしました: %1</source>
         <translation>Skipped, the file name is not valid in the system&apos;s encoding: %1</translation>
     </message>
@@ -281,6 +281,85 @@
     <message>
         <source>エラー</source>
         <translation>Error</translation>
+    </message>
+</context>
+<context>
+    <name>zorv::NetworkFailure</name>
+    <message>
+        <source>ページを見る許可がありません (%1)</source>
+        <translation>Not allowed to see the page (%1)</translation>
+    </message>
+    <message>
+        <source>ページが見つかりません (%1)</source>
+        <translation>Page not found (%1)</translation>
+    </message>
+    <message>
+        <source>ページは削除されました (%1)</source>
+        <translation>The page was removed (%1)</translation>
+    </message>
+    <message>
+        <source>ショップが混み合っています (%1)</source>
+        <translation>The shop is busy (%1)</translation>
+    </message>
+    <message>
+        <source>ショップでエラーが起きました (%1)</source>
+        <translation>An error occurred at the shop (%1)</translation>
+    </message>
+    <message>
+        <source>ショップがページの要求を断りました (%1)</source>
+        <translation>The shop refused the request for the page (%1)</translation>
+    </message>
+    <message>
+        <source>接続が拒否されました</source>
+        <translation>Connection refused</translation>
+    </message>
+    <message>
+        <source>ショップの名前を引けません</source>
+        <translation>The shop&apos;s name cannot be looked up</translation>
+    </message>
+    <message>
+        <source>ショップが接続を切りました</source>
+        <translation>The shop closed the connection</translation>
+    </message>
+    <message>
+        <source>接続が時間切れになりました</source>
+        <translation>The connection timed out</translation>
+    </message>
+    <message>
+        <source>安全な接続を確立できません</source>
+        <translation>No secure connection could be made</translation>
+    </message>
+    <message>
+        <source>ページの転送が多すぎます</source>
+        <translation>The page was redirected too often</translation>
+    </message>
+    <message>
+        <source>ページが安全でない場所へ転送されました</source>
+        <translation>The page was redirected to an insecure address</translation>
+    </message>
+    <message>
+        <source>プロキシに接続できません</source>
+        <translation>Cannot connect to the proxy</translation>
+    </message>
+    <message>
+        <source>プロキシの名前を引けません</source>
+        <translation>The proxy&apos;s name cannot be looked up</translation>
+    </message>
+    <message>
+        <source>プロキシが認証を求めています</source>
+        <translation>The proxy asks for a login</translation>
+    </message>
+    <message>
+        <source>ネットワークに接続できません</source>
+        <translation>The network cannot be reached</translation>
+    </message>
+    <message>
+        <source>読み込みを中止しました</source>
+        <translation>Loading the page was stopped</translation>
+    </message>
+    <message>
+        <source>ページを読み込めませんでした</source>
+        <translation>The page could not be loaded</translation>
     </message>
 </context>
 <context>
@@ -353,6 +432,40 @@
     </message>
 </context>
 <context>
+    <name>zorv::ResultTable</name>
+    <message>
+        <source>ホスト</source>
+        <translation>Host</translation>
+    </message>
+    <message>
+        <source>状態</source>
+        <translation>State</translation>
+    </message>
+    <message>
+        <source>変更前</source>
+        <translation>Old name</translation>
+    </message>
+    <message>
+        <source>変更後</source>
+        <translation>New name</translation>
+    </message>
+    <message>
+        <source>コメント</source>
+        <translation>Comment</translation>
+    </message>
+    <message>
+        <source>コピー(&amp;C)</source>
+        <translation>&amp;Copy</translation>
+    </message>
+</context>
+<context>
+    <name>zorv::SingleInstance</name>
+    <message>
+        <source>no private folder for the hand-over to a running window (%1); this window opens on its own and takes no files of later starts</source>
+        <translation>no private folder for the hand-over to a running window (%1); this window opens on its own and takes no files of later starts</translation>
+    </message>
+</context>
+<context>
     <name>zorv::Undo</name>
     <message>
         <source>&apos;元に戻しました。&apos;</source>
@@ -369,6 +482,14 @@
     <message>
         <source>&apos;元に戻せませんでした。&apos;</source>
         <translation>&apos;Could not take it back.&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;名前を変えたファイルとは別のファイルか、変更されたファイルです。&apos;</source>
+        <translation>&apos;Another file bears the name, or the file was changed since: left as it is.&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;記録が壊れているので飛ばしました。&apos;</source>
+        <translation>&apos;The journal record is damaged: skipped.&apos;</translation>
     </message>
 </context>
 </TS>

@@ -4,11 +4,19 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 // The real program as a process: its start and what it left on its streams.
 namespace ProcessRun {
+
+// The default options' name for the catalogue's RJ100001, before the extension.
+const QString rj100001Name =
+    QStringLiteral("[夜想曲工房] 星降る夜のオルゴール [RJ100001] [R-18] [2014-01-05] ");
 
 // Generous: both CI runs share two cores, one of them with sanitizers.
 const int timeout = 120000;
@@ -48,11 +56,14 @@ inline bool addStorePlugin(const QString &folder)
                        dir.filePath(QStringLiteral("plugins/") + TestPaths::storePluginFile()));
 }
 
+// Variables set for the program beyond the usual ones (an empty value as none).
+typedef QMap<QString, QString> Environment;
+
 // The user's configuration folder is the working directory's ".config".
 // proxy: the http_proxy the program sees; none when empty.
 inline void start(QProcess &process, const QString &workingDirectory, const QStringList &arguments,
                   Mode mode, const QString &proxy = QString(),
-                  const QString &executable = program())
+                  const QString &executable = program(), const Environment &changes = {})
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char *name : {"ZORV_QUIT_WHEN_IDLE", "ZORV_SNAPSHOT", "DISPLAY", "WAYLAND_DISPLAY",
@@ -67,6 +78,8 @@ inline void start(QProcess &process, const QString &workingDirectory, const QStr
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeFolder());
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
                        QDir(workingDirectory).filePath(QStringLiteral(".config")));
+    for (auto it = changes.constBegin(); it != changes.constEnd(); ++it)
+        environment.insert(it.key(), it.value());
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(workingDirectory);
     process.start(executable, arguments);
@@ -74,10 +87,11 @@ inline void start(QProcess &process, const QString &workingDirectory, const QStr
 
 // Waits for the end; QProcess kills one that outlives the limit.
 inline Result run(const QString &workingDirectory, const QStringList &arguments, Mode mode,
-                  const QString &proxy = QString(), const QString &executable = program())
+                  const QString &proxy = QString(), const QString &executable = program(),
+                  const Environment &changes = {})
 {
     QProcess process;
-    start(process, workingDirectory, arguments, mode, proxy, executable);
+    start(process, workingDirectory, arguments, mode, proxy, executable, changes);
     Result result;
     result.exited =
         process.waitForFinished(timeout) && process.exitStatus() == QProcess::NormalExit;
@@ -86,7 +100,25 @@ inline Result run(const QString &workingDirectory, const QStringList &arguments,
     if (result.lines.constLast().isEmpty())
         result.lines.removeLast();
     result.log = QString::fromUtf8(process.readAllStandardError());
+    // A connection the program's Qt refused fails the test as one of its own would.
+    for (const QString &line : result.log.split(QLatin1Char('\n')))
+        if (line.contains(QLatin1String("QObject::connect: No such")))
+            qWarning("%s", qPrintable(line.mid(line.indexOf(QLatin1String("QObject::")))));
     return result;
+}
+
+// A folder whose name is not valid UTF-8 (Shift_JIS bytes), holding the
+// file; beside it the folder its decoded name names, holding a file of the
+// same name. Returns a link to the first, a working folder a test can name.
+inline QString undecodableFolder(const QString &parent, const QString &file)
+{
+    const QByteArray raw = QFile::encodeName(parent) + "/RJ\x82\xa0";
+    const QString decoded = QFile::decodeName(raw), link = parent + QStringLiteral("/link");
+    const bool made = ::mkdir(raw.constData(), 0700) == 0 && QDir().mkpath(decoded) &&
+                      QFile(decoded + '/' + file).open(QIODevice::WriteOnly) &&
+                      ::symlink(raw.constData(), QFile::encodeName(link).constData()) == 0 &&
+                      QFile(link + '/' + file).open(QIODevice::WriteOnly);
+    return made ? link : QString();
 }
 
 } // namespace ProcessRun

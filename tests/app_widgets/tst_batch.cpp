@@ -4,15 +4,14 @@
 
 #include <QtTest>
 
+#include <sys/stat.h>
+
 using ProcessRun::Result;
+using ProcessRun::rj100001Name;
 
 namespace {
 
 const QString done = QStringLiteral("完了");
-
-// What the default options make of the catalogue's page of RJ100001.
-const QString rj100001Name =
-    QStringLiteral("[夜想曲工房] 星降る夜のオルゴール [RJ100001] [R-18] [2014-01-05] ");
 
 QString line(const QString &state, const QString &oldName, const QString &newName,
              const QString &comment = QString())
@@ -27,6 +26,7 @@ QStringList filesIn(const QString &dir)
     QStringList names =
         QDir(dir).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
     names.removeAll(QStringLiteral("plugins"));
+    names.removeAll(QStringLiteral("linked"));
     names.sort();
     for (QString &name : names) {
         QFile file(QDir(dir).filePath(name));
@@ -107,10 +107,10 @@ private slots:
             << QStringList{line(done, QStringLiteral("a\\tb\\\\c\\nRJ100001.zip"), new1),
                            "done: 1, failed: 0, skipped: 0"}
             << QStringList{new1 + ' ' + odd} << QString();
-        QTest::newRow("a file given twice is renamed once")
-            << QStringList{rj1} << QStringList{rj1, "./" + rj1} << 0
-            << QStringList{line(done, rj1, new1), "done: 1, failed: 0, skipped: 1"}
-            << QStringList{new1 + ' ' + rj1} << QStringLiteral("given twice: ./") + rj1;
+        QTest::newRow("a file given thrice is renamed once")
+            << QStringList{rj1} << QStringList{rj1, "$PWD/" + rj1, "linked/" + rj1} << 0
+            << QStringList{line(done, rj1, new1), "done: 1, failed: 0, skipped: 2"}
+            << QStringList{new1 + ' ' + rj1} << QStringLiteral("given twice: /");
         // -1 as the window mode; the process reports it as 255.
         QTest::newRow("no plug-in loaded")
             << QStringList{rj1} << QStringList{rj1} << 255 << QStringList()
@@ -128,6 +128,9 @@ private slots:
 
         QTemporaryDir dir;
         QVERIFY(prepare(dir, create));
+        // "$PWD": the folder's absolute path; "linked": a link to it.
+        arguments.replaceInStrings(QStringLiteral("$PWD"), dir.path());
+        QVERIFY(QFile::link(dir.path(), dir.filePath("linked")));
         // The store plug-in lies only in the working folder, where no code is
         // loaded from: a copy of the program with nothing beside it finds none.
         QTemporaryDir bin;
@@ -148,13 +151,14 @@ private slots:
     }
 
     // Under an English locale: a preview renames nothing, writes no journal
-    // and names exactly what the run then gives, " (n)" included; --undo takes
-    // the run back to the byte and reports it with the stable JSON state.
+    // and names exactly what the run then gives, " (n)" included; a second
+    // run leaves the named files unchanged; each --undo takes back the newest
+    // run left (never an undo) to the byte, and nothing a second time.
     void previewRunUndoInEnglish()
     {
         QTemporaryDir dir;
         const QStringList files{"RJ100001.zip", "RJ100001 copy.zip"};
-        QVERIFY(prepare(dir, files));
+        QVERIFY(prepare(dir, files + QStringList{"RJ100002.zip"}));
         const QStringList before = filesIn(dir.path());
         qputenv("LC_ALL", "en_US.UTF-8");
 
@@ -165,27 +169,58 @@ private slots:
         QCOMPARE(preview.lines.value(1),
                  line("Preview", files[1], rj100001Name + " (1).zip",
                       "'The name was changed because the file already exists.'"));
-        Result real = zorv(dir.path(), QStringList{"-b"} + files);
+        Result real = zorv(dir.path(), QStringList{"-b"} + files); // run 1
         QCOMPARE(real.lines.replaceInStrings("Done", "Preview"), preview.lines);
+        const QStringList named = QDir(dir.path()).entryList({"*RJ100001]*"});
+        const Result again = zorv(dir.path(), QStringList{"-b", "--json"} + named);
+        QCOMPARE(again.lines.filter("{\"folder\"").filter("\"state\":\"unchanged\"").size(), 2);
+        zorv(dir.path(), {"-b", "RJ100002.zip"}); // run 3; run 2 renamed nothing
 
-        const Result undo = zorv(dir.path(), {"--undo", "--json"});
-        QVERIFY2(undo.lines.value(0).contains("\"state\":\"done\""), qPrintable(undo.log));
+        for (const char *left : {"RJ100002.zip", "RJ100001 copy.zip"}) {
+            const Result undo = zorv(dir.path(), {"--undo", "--json"});
+            QVERIFY2(undo.lines.value(0).contains("\"state\":\"done\""), qPrintable(undo.log));
+            QVERIFY(QFileInfo::exists(dir.filePath(QString::fromUtf8(left))));
+        }
+        QCOMPARE(filesIn(dir.path()), before);
+        const Result twice = zorv(dir.path(), {"--undo=1"});
+        QVERIFY2(twice.exitCode == 2 && twice.log.contains("nothing to take back"),
+                 qPrintable(twice.log));
         QCOMPARE(filesIn(dir.path()), before);
     }
 
-    // A journal that cannot be written stops no rename and is reported once.
+    // A file named relative to a working folder whose name is not valid in
+    // the locale's encoding is skipped; the folder its decoded name names is
+    // never touched.
+    void undecodableWorkingFolder()
+    {
+        QTemporaryDir parent;
+        const QString link = ProcessRun::undecodableFolder(parent.path(), "RJ100001.zip");
+        QVERIFY(!link.isEmpty());
+        const Result result = zorv(link, {"-b", "RJ100001.zip"});
+        QVERIFY2(result.exitCode == 2 && result.log.contains("not valid in the system's encoding"),
+                 qPrintable(result.log));
+        for (const QString &folder :
+             QDir(parent.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+            QVERIFY(QFileInfo::exists(parent.filePath(folder + "/RJ100001.zip")));
+    }
+
+    // A journal that cannot be written (a FIFO, never waited on) stops no
+    // rename and is reported once; --history says why it cannot be read.
     void unwritableJournal()
     {
         QTemporaryDir dir;
         const QStringList files{"RJ100001.zip", "RJ100002.zip"};
-        QFile blocker(home->filePath(QStringLiteral("blocked")));
-        QVERIFY(prepare(dir, files) && blocker.open(QIODevice::WriteOnly));
-        qputenv("XDG_DATA_HOME", blocker.fileName().toUtf8());
+        QVERIFY(prepare(dir, files) && QDir(home->path()).mkpath("zorv") &&
+                ::mkfifo(qPrintable(home->filePath("zorv/journal.jsonl")), 0600) == 0);
         const Result result = zorv(dir.path(), QStringList{"-b"} + files);
         QCOMPARE(result.lines.value(2), QStringLiteral("done: 2, failed: 0, skipped: 0"));
         QCOMPARE(result.log.count(QStringLiteral("journal.jsonl")), 1);
+        const Result history = zorv(dir.path(), {"--history"});
+        QVERIFY2(history.exited && history.exitCode == 1 &&
+                     history.log.contains("journal cannot be read"),
+                 qPrintable(history.log));
     }
 };
 
-QTEST_GUILESS_MAIN(TestBatch)
+ZORV_TEST_GUILESS_MAIN(TestBatch)
 #include "tst_batch.moc"

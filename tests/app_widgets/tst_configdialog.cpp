@@ -1,6 +1,7 @@
 #include "ConfigDialog.h"
 #include "data/Option.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,7 +12,8 @@
 
 using namespace zorv;
 
-// The user edits the widget a row names and presses OK (or Cancel): the
+// The user edits the widget a row names (a check box by its Alt key) and
+// presses OK (or Cancel): the
 // preview follows the form, and the dialog opened again shows what OK stored.
 class TestConfigDialog : public QObject
 {
@@ -46,6 +48,8 @@ private slots:
         for (int pass = 0; pass < 2; ++pass) {
             ConfigDialog dialog;
             dialog.setOption(option);
+            dialog.show();
+            QVERIFY(QTest::qWaitForWindowActive(&dialog));
             // A check box or button is pressed, a delimiter becomes "(", the
             // space size goes one down; up moves the last row, down the first.
             dialog.findChild<QListWidget *>()->setCurrentRow(widget.contains("Up") ? 4 : 0);
@@ -53,6 +57,12 @@ private slots:
             if (auto *line = qobject_cast<QLineEdit *>(edit)) {
                 line->selectAll();
                 QTest::keyClicks(line, QStringLiteral("("));
+            } else if (auto *box = qobject_cast<QCheckBox *>(edit)) {
+                // By its mnemonic (which clicks a moment later): a box without
+                // one, or one shared, is not ticked.
+                const bool checked = box->isChecked();
+                QTest::keySequence(&dialog, QKeySequence::mnemonic(box->text()));
+                QTRY_VERIFY(box->isChecked() != checked);
             } else if (edit) {
                 QTest::keyClick(edit,
                                 qobject_cast<QSpinBox *>(edit) ? Qt::Key_Down : Qt::Key_Space);
@@ -69,5 +79,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestConfigDialog)
+ZORV_TEST_MAIN(TestConfigDialog)
 #include "tst_configdialog.moc"

@@ -33,5 +33,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDropArea)
+ZORV_TEST_MAIN(TestDropArea)
 #include "tst_droparea.moc"

@@ -26,8 +26,9 @@ private slots:
         const QByteArray text = entry.readAll();
         QVERIFY(text.contains("\nExec=zorv %F\n") && text.contains("\nIcon=zorv\n"));
 
-        const ProcessRun::Result result = ProcessRun::run(
-            home.path(), {}, ProcessRun::Window, {}, prefix.filePath(ZORV_INSTALL_BINDIR "/zorv"));
+        const ProcessRun::Result result =
+            ProcessRun::run(home.path(), {"--verbose"}, ProcessRun::Window, {},
+                            prefix.filePath(ZORV_INSTALL_BINDIR "/zorv"));
         QVERIFY2(result.exited && result.exitCode == 0, qPrintable(result.log));
         QVERIFY2(result.log.contains("{plugin loaded. #Sakuvo.so}"), qPrintable(result.log));
 
@@ -44,5 +45,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestInstall)
+ZORV_TEST_GUILESS_MAIN(TestInstall)
 #include "tst_install.moc"

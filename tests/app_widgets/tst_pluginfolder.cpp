@@ -40,5 +40,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestPluginFolder)
+ZORV_TEST_GUILESS_MAIN(TestPluginFolder)
 #include "tst_pluginfolder.moc"

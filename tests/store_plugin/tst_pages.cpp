@@ -74,5 +74,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_Pages)
+ZORV_TEST_GUILESS_MAIN(tst_Pages)
 #include "tst_pages.moc"

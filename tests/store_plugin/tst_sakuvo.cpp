@@ -45,5 +45,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_Sakuvo)
+ZORV_TEST_GUILESS_MAIN(tst_Sakuvo)
 #include "tst_sakuvo.moc"

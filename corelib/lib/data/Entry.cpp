@@ -46,6 +46,12 @@ QString Entry::message() const
     return message_;
 }
 
+QString Entry::detail() const
+{
+    QMutexLocker lock(&mutex);
+    return detail_;
+}
+
 void Entry::setRequestIndex(int index)
 {
     QMutexLocker lock(&mutex);
@@ -68,6 +74,14 @@ void Entry::setMessage(const QString &message)
 {
     QMutexLocker lock(&mutex);
     message_ = message;
+}
+
+void Entry::appendDetail(const QString &line)
+{
+    QMutexLocker lock(&mutex);
+    if (!detail_.isEmpty())
+        detail_ += QLatin1Char('\n');
+    detail_ += line;
 }
 
 bool Entry::isAlreadyNamed() const

@@ -31,6 +31,9 @@ public:
     int status() const;
     QString newName() const;
     QString message() const;
+    // Qt's own words for the failed downloads of the entry's pages, one line
+    // a page: the technical side of message(), for a tool tip and the log.
+    QString detail() const;
     const QList<RequestPtr> &requests() const { return requests_; }
     PluginInterface *plugin() const { return plugin_; }
     QFileInfo fileInfo() const { return fileInfo_; }
@@ -41,6 +44,7 @@ public:
     void setStatus(int status);
     void setNewName(const QString &name);
     void setMessage(const QString &message);
+    void appendDetail(const QString &line);
     void setAlreadyNamed(bool alreadyNamed);
 
     // The text the result table shows for a status code.
@@ -55,6 +59,7 @@ private:
     int status_ = Waiting;
     QString newName_;
     QString message_;
+    QString detail_;
     bool alreadyNamed_ = false;
     const QList<RequestPtr> requests_;
     PluginInterface *const plugin_;

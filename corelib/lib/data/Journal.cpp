@@ -1,6 +1,7 @@
 #include "data/Journal.h"
 #include "utility/LogCategory.h"
 
+#include "utility/FileIdentity.h"
 #include "utility/FileRename.h"
 
 #include <QDateTime>
@@ -13,9 +14,16 @@
 #include <QMutexLocker>
 #include <QStandardPaths>
 
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <functional>
+
 #ifdef Q_OS_WIN
 #include <io.h>
 #else
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -25,6 +33,10 @@ namespace {
 
 // How long a run waits for another process holding the journal's lock.
 const int lockWaitMs = 5000;
+// A record is far shorter; a longer line is skipped, never held whole.
+const qint64 maxLineBytes = 1024 * 1024;
+// Run numbers stay exact as JSON numbers.
+const qint64 maxRunNumber = (qint64(1) << 53) - 1;
 
 // Only run records are needed to number a new run; the other lines are not parsed.
 const QByteArray runMarker = QByteArrayLiteral("\"type\":\"run\"");
@@ -40,21 +52,61 @@ bool syncToDisk(QFile &file)
 #endif
 }
 
-QList<QJsonObject> readLines(const QString &path, const QByteArray &marker)
+// Opens the journal only when it is a regular file: opening a FIFO would
+// wait for a writer forever, so it is opened without blocking and looked at
+// before anything is read or written. False with *problem (when given) set;
+// a file that is not there sets none.
+bool openRegular(QFile &file, QIODevice::OpenMode mode, QString *problem = nullptr)
 {
-    QList<QJsonObject> result;
+#ifdef Q_OS_WIN
+    const bool opened = file.open(mode);
+    if (!opened && problem && file.exists())
+        *problem = file.errorString();
+    return opened;
+#else
+    const int flags = (mode & QIODevice::WriteOnly) ? O_RDWR | O_APPEND | O_CREAT : O_RDONLY;
+    const int fd = ::open(QFile::encodeName(file.fileName()).constData(),
+                          flags | O_NONBLOCK | O_CLOEXEC, 0600);
+    struct stat info;
+    QString why;
+    if (fd < 0)
+        why = errno == ENOENT ? QString() : QString::fromLocal8Bit(std::strerror(errno));
+    else if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        why = QStringLiteral("not a regular file");
+    if (fd >= 0 && why.isEmpty() && ::fcntl(fd, F_SETFL, flags & ~O_CREAT) == 0 &&
+        file.open(fd, mode, QFileDevice::AutoCloseHandle))
+        return true;
+    if (fd >= 0 && !file.isOpen())
+        ::close(fd);
+    if (problem)
+        *problem = why.isEmpty() && fd >= 0 ? file.errorString() : why;
+    return false;
+#endif
+}
+
+// The records of the file, read as a stream: of a file over the limit only
+// the last limit bytes, and no line longer than a record can be.
+void readLines(const QString &path, qint64 limit, const QByteArray &marker,
+               const std::function<void(const QJsonObject &)> &take)
+{
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return result;
+    if (!openRegular(file, QIODevice::ReadOnly))
+        return;
+    if (file.size() > limit && file.seek(file.size() - limit))
+        file.readLine(maxLineBytes); // the rest of a cut line
     while (!file.atEnd()) {
-        const QByteArray line = file.readLine();
+        const QByteArray line = file.readLine(maxLineBytes);
+        if (!line.endsWith('\n') && !file.atEnd()) {
+            while (!file.atEnd() && !file.readLine(maxLineBytes).endsWith('\n')) {
+            }
+            continue;
+        }
         if (!marker.isEmpty() && !line.contains(marker))
             continue;
         const QJsonDocument document = QJsonDocument::fromJson(line);
         if (document.isObject())
-            result.append(document.object());
+            take(document.object());
     }
-    return result;
 }
 
 } // namespace
@@ -71,7 +123,14 @@ QString Journal::defaultPath()
         .filePath(QStringLiteral("journal.jsonl"));
 }
 
-int Journal::beginRun(const QString &mode, const QJsonObject &extra)
+qint64 Journal::runNumber(const QJsonObject &record)
+{
+    const double number = record.value(QStringLiteral("run")).toDouble();
+    return number >= 1 && number <= maxRunNumber && number == std::floor(number) ? qint64(number)
+                                                                                 : 0;
+}
+
+qint64 Journal::beginRun(const QString &mode, const QJsonObject &extra)
 {
     // A window and batch runs beside it share the journal: the next run
     // number is read and written under the lock file, so no two runs get
@@ -79,11 +138,22 @@ int Journal::beginRun(const QString &mode, const QJsonObject &extra)
     QDir().mkpath(QFileInfo(path_).absolutePath());
     QLockFile lockFile(path_ + QStringLiteral(".lock"));
     lockFile.tryLock(lockWaitMs);
-    int highest = 0;
-    const QString old = path_ + QStringLiteral(".1");
-    for (const QString &file : {old, path_}) {
-        for (const QJsonObject &record : readLines(file, runMarker))
-            highest = qMax(highest, record.value(QStringLiteral("run")).toInt());
+    rotateIfOver(true);
+    qint64 highest = 0;
+    const auto note = [&highest](const QJsonObject &record) {
+        highest = qMax(highest, runNumber(record));
+    };
+    for (const QString &file : {path_ + QStringLiteral(".1"), path_})
+        readLines(file, sizeLimit, runMarker, note);
+    // The run records may lie before what is read of a very large file: the
+    // other records carry the run number too.
+    if (highest == 0) {
+        for (const QString &file : {path_ + QStringLiteral(".1"), path_})
+            readLines(file, sizeLimit, QByteArray(), note);
+    }
+    if (highest >= maxRunNumber) {
+        fail(QStringLiteral("its run numbers are used up"));
+        return 0;
     }
     QJsonObject record = extra;
     record.insert(QStringLiteral("type"), QStringLiteral("run"));
@@ -93,11 +163,12 @@ int Journal::beginRun(const QString &mode, const QJsonObject &extra)
     QMutexLocker lock(&mutex);
     run_ = highest + 1;
     lastSeq = 0;
+    runRecord = record;
     append(record, false, true);
     return run_;
 }
 
-int Journal::run() const
+qint64 Journal::run() const
 {
     QMutexLocker lock(&mutex);
     return run_;
@@ -120,6 +191,7 @@ int Journal::intent(const QString &folder, const QString &oldName, const QString
     record.insert(QStringLiteral("folder"), folder);
     record.insert(QStringLiteral("old"), oldName);
     record.insert(QStringLiteral("new"), newName);
+    FileIdentity::of(QDir(folder).filePath(oldName)).addTo(record);
     // On the disk before the rename: a crash after it must find the intent.
     append(record, true);
     return lastSeq;
@@ -137,7 +209,42 @@ void Journal::outcome(int seq, bool renamed)
 
 QList<QJsonObject> Journal::records() const
 {
-    return readLines(path_ + QStringLiteral(".1"), QByteArray()) + readLines(path_, QByteArray());
+    QList<QJsonObject> result;
+    const auto take = [&result](const QJsonObject &record) { result.append(record); };
+    readLines(path_ + QStringLiteral(".1"), sizeLimit, QByteArray(), take);
+    readLines(path_, sizeLimit, QByteArray(), take);
+    return result;
+}
+
+QString Journal::readProblem() const
+{
+    QString problem;
+    for (const QString &path : {path_ + QStringLiteral(".1"), path_}) {
+        QFile file(path);
+        if (problem.isEmpty() && !openRegular(file, QIODevice::ReadOnly, &problem) &&
+            !problem.isEmpty())
+            problem = QStringLiteral("%1: %2").arg(path, problem);
+    }
+    return problem;
+}
+
+void Journal::rotateIfOver(bool locked)
+{
+    if (QFileInfo(path_).size() <= sizeLimit)
+        return;
+    // Another process may rotate at the same moment: under the lock, and
+    // only while the file is still the large one.
+    QLockFile lockFile(path_ + QStringLiteral(".lock"));
+    if (!locked)
+        lockFile.tryLock(lockWaitMs);
+    if (QFileInfo(path_).size() <= sizeLimit)
+        return;
+    const QString old = path_ + QStringLiteral(".1");
+    QFile::remove(old);
+    QString error;
+    if (FileRename::renameNoReplace(path_, old, &error) != FileRename::Renamed)
+        qCWarning(lcZorv).noquote()
+            << QStringLiteral("zorv: the journal %1 could not be rotated: %2").arg(path_, error);
 }
 
 void Journal::append(const QJsonObject &record, bool sync, bool locked)
@@ -145,28 +252,21 @@ void Journal::append(const QJsonObject &record, bool sync, bool locked)
     const QFileInfo info(path_);
     if (!QDir().mkpath(info.absolutePath()))
         return fail(QStringLiteral("cannot create its folder"));
-    if (info.size() > sizeLimit) {
-        // Another process may rotate at the same moment: under the lock, and
-        // only while the file is still the large one.
-        QLockFile lockFile(path_ + QStringLiteral(".lock"));
-        if (!locked)
-            lockFile.tryLock(lockWaitMs);
-        if (QFileInfo(path_).size() > sizeLimit) {
-            const QString old = path_ + QStringLiteral(".1");
-            QFile::remove(old);
-            QString error;
-            if (FileRename::renameNoReplace(path_, old, &error) != FileRename::Renamed)
-                qCWarning(lcZorv).noquote()
-                    << QStringLiteral("zorv: the journal %1 could not be rotated: %2")
-                           .arg(path_, error);
-        }
-    }
+    rotateIfOver(locked);
     QFile file(path_);
     // One write per line in append mode: lines of a window and a batch run
     // beside it do not mix.
     QByteArray line = QJsonDocument(record).toJson(QJsonDocument::Compact) + '\n';
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Append))
-        return fail(file.errorString());
+    QString problem;
+    if (!openRegular(file, QIODevice::ReadWrite | QIODevice::Append, &problem))
+        return fail(problem);
+    // A run that lasts (a watch, a window left open) outlives rotations:
+    // when the file is smaller than this run left it, it is a new one (made
+    // by this process or another), and it gets the run's record again, or
+    // the run's later renames would belong to no run once the older file is
+    // gone.
+    if (file.size() < writtenSize && record != runRecord && !runRecord.isEmpty())
+        line.prepend(QJsonDocument(runRecord).toJson(QJsonDocument::Compact) + '\n');
     // A crash in the middle of a line leaves it unfinished; the next record
     // starts on a line of its own instead of being lost with it.
     char last = '\n';
@@ -176,6 +276,7 @@ void Journal::append(const QJsonObject &record, bool sync, bool locked)
         line.prepend('\n');
     if (file.write(line) != line.size() || (sync ? !syncToDisk(file) : !file.flush()))
         return fail(file.errorString());
+    writtenSize = file.size();
 }
 
 void Journal::fail(const QString &reason)

@@ -122,6 +122,20 @@ QSharedPointer<RenameOption> RenameOption::read(QXmlStreamReader &reader)
     }
 }
 
+// A carriage return written as it is reads back as a line feed (XML folds
+// line ends): it is written as a character reference.
+void RenameOption::writeText(QXmlStreamWriter &writer, const QString &element, const QString &text)
+{
+    writer.writeStartElement(element);
+    const QStringList pieces = text.split(QLatin1Char('\r'));
+    for (int i = 0; i < pieces.size(); ++i) {
+        if (i > 0)
+            writer.writeEntityReference(QStringLiteral("#13"));
+        writer.writeCharacters(pieces.at(i));
+    }
+    writer.writeEndElement();
+}
+
 void RenameOption::write(QXmlStreamWriter &writer, const QSharedPointer<RenameOption> &option)
 {
     writer.writeStartElement(tagRenameOption);
@@ -130,8 +144,8 @@ void RenameOption::write(QXmlStreamWriter &writer, const QSharedPointer<RenameOp
         writer.writeTextElement(tagOrder, QString::number(option->orders[i], 10));
     writer.writeEndElement();
     writer.writeTextElement(tagSpaceSize, QString::number(option->spaceSize_, 10));
-    writer.writeTextElement(tagBeginDelimiter, option->beginDelimiter_);
-    writer.writeTextElement(tagEndDelimiter, option->endDelimiter_);
+    writeText(writer, tagBeginDelimiter, option->beginDelimiter_);
+    writeText(writer, tagEndDelimiter, option->endDelimiter_);
     writer.writeTextElement(tagBeginDelimiterEnabled, flagText(option->beginDelimiterEnabled));
     writer.writeTextElement(tagEndDelimiterEnabled, flagText(option->endDelimiterEnabled));
     writer.writeTextElement(tagIdEnabled, flagText(option->idEnabled));

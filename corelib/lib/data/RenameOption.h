@@ -50,6 +50,8 @@ public:
     static void write(QXmlStreamWriter &writer, const QSharedPointer<RenameOption> &option);
 
 private:
+    static void writeText(QXmlStreamWriter &writer, const QString &element, const QString &text);
+
     bool beginDelimiterEnabled;
     bool endDelimiterEnabled;
     bool idEnabled;

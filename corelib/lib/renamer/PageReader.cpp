@@ -1,5 +1,6 @@
 #include "renamer/PageReader.h"
 
+#include "renamer/NetworkFailure.h"
 #include "renamer/RenamerText.h"
 #include "utility/XmlUtility.h"
 
@@ -75,7 +76,8 @@ PageReader::Reading PageReader::read(PluginInterface *plugin, const QNetworkRepl
     } else if (limit == WebDownloader::PageTooLarge) {
         message = said(pageTooLargeMessage);
     } else if (reply->error() != QNetworkReply::NoError) {
-        message = reply->errorString();
+        message = NetworkFailure::describe(reply);
+        reading.detail = NetworkFailure::technicalText(reply);
         reading.notFound = reply->error() == QNetworkReply::ContentNotFoundError ||
                            reply->error() == QNetworkReply::ContentGoneError;
     } else {

@@ -28,6 +28,7 @@ public:
         PageMemory::Page page;   // found with the product's fields, or why not
         bool notFound = false;   // the shop has no such page, and would say so again
         bool nextAllowed = true; // another candidate page may still do better
+        QString detail;          // Qt's own text of a failed download, for the entry's detail
     };
 
     // The repair gives up as soon as cancelled says so.

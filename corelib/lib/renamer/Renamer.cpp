@@ -130,6 +130,12 @@ int Renamer::finishedCount() const
     return finishedEntries.size();
 }
 
+void Renamer::forgetFinished()
+{
+    QMutexLocker lock(&mutex);
+    finishedEntries.clear();
+}
+
 void Renamer::counts(int *total, int *pending, int *succeeded, int *failed) const
 {
     QMutexLocker lock(&mutex);
@@ -269,6 +275,8 @@ void Renamer::downloadFinished(const QNetworkReply *reply, const QByteArray &byt
     // A repair given up for the abort says nothing about the page.
     if (isAborting())
         return;
+    if (!reading.detail.isEmpty())
+        entry->appendDetail(reading.detail);
     if (reading.page.found || reading.notFound)
         scheduler.remember(request, reading.page);
     settlePage(entry, request, reading.page, reading.nextAllowed, reading.notFound);

@@ -74,6 +74,9 @@ public:
     // Receivers disconnect their own slots first.
     static void stop(Renamer *&renamer, QThread *&thread);
     int finishedCount() const;
+    // Lets go of the finished entries, which are otherwise kept for the
+    // renamer's life: a watch that runs for days reports each as it ends.
+    void forgetFinished();
     void counts(int *total, int *pending = nullptr, int *succeeded = nullptr,
                 int *failed = nullptr) const;
 

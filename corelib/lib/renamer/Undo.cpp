@@ -19,6 +19,10 @@ const char *const missingMessage = QT_TRANSLATE_NOOP("zorv::Undo", "'ファイ�
 const char *const oldNameTakenMessage =
     QT_TRANSLATE_NOOP("zorv::Undo", "'元の名前のファイルが既にあります。'");
 const char *const failedMessage = QT_TRANSLATE_NOOP("zorv::Undo", "'元に戻せませんでした。'");
+const char *const otherFileMessage = QT_TRANSLATE_NOOP(
+    "zorv::Undo", "'名前を変えたファイルとは別のファイルか、変更されたファイルです。'");
+const char *const damagedMessage =
+    QT_TRANSLATE_NOOP("zorv::Undo", "'記録が壊れているので飛ばしました。'");
 
 QString said(const char *message)
 {
@@ -29,22 +33,49 @@ int field(const QJsonObject &record, const char *name)
 {
     return record.value(QLatin1String(name)).toInt();
 }
+qint64 runField(const QJsonObject &record, const char *name)
+{
+    return Journal::runNumber({{QStringLiteral("run"), record.value(QLatin1String(name))}});
+}
+// A name that stays in its folder: no separator, no "." or "..", no NUL.
+bool isPlainName(const QString &name)
+{
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
+           !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
+}
 QString text(const QJsonObject &record, const char *name)
 {
     return record.value(QLatin1String(name)).toString();
 }
 } // namespace
 
+Undo::Rename Undo::renameOf(const QJsonObject &intent)
+{
+    Rename rename;
+    rename.run = Journal::runNumber(intent);
+    rename.seq = field(intent, "seq");
+    rename.id = text(intent, "id");
+    rename.folder = text(intent, "folder");
+    rename.oldName = text(intent, "old");
+    rename.newName = text(intent, "new");
+    rename.identity = FileIdentity::from(intent);
+    rename.usable = isPlainName(rename.oldName) && isPlainName(rename.newName) &&
+                    QDir::isAbsolutePath(rename.folder) && !rename.folder.contains(QChar(0));
+    return rename;
+}
+
 Undo::Undo(const Journal &journal)
 {
-    typedef QPair<int, int> Key; // run, seq
-    QHash<Key, int> intents;     // index into renames
-    QHash<Key, Key> undoes;      // undo intent -> the rename it takes back
+    typedef QPair<qint64, int> Key; // run, seq
+    QHash<Key, int> intents;        // index into renames
+    QHash<Key, Key> undoes;         // undo intent -> the rename it takes back
     QHash<Key, bool> outcomes;
-    QHash<int, int> runIndex;
+    QHash<qint64, int> runIndex;
     for (const QJsonObject &record : journal.records()) {
         const QString type = text(record, "type");
-        const Key key(field(record, "run"), field(record, "seq"));
+        const Key key(Journal::runNumber(record), field(record, "seq"));
+        if (key.first == 0)
+            continue;
         if (type == QLatin1String("run")) {
             Run run;
             run.number = key.first;
@@ -53,17 +84,11 @@ Undo::Undo(const Journal &journal)
             runIndex.insert(run.number, runs.size());
             runs.append(run);
         } else if (type == QLatin1String("intent")) {
-            Rename rename;
-            rename.run = key.first;
-            rename.seq = key.second;
-            rename.id = text(record, "id");
-            rename.folder = text(record, "folder");
-            rename.oldName = text(record, "old");
-            rename.newName = text(record, "new");
             intents.insert(key, renames.size());
-            renames.append(rename);
+            renames.append(renameOf(record));
             if (record.contains(QStringLiteral("undoes_run")))
-                undoes.insert(key, Key(field(record, "undoes_run"), field(record, "undoes_seq")));
+                undoes.insert(key,
+                              Key(runField(record, "undoes_run"), field(record, "undoes_seq")));
         } else if (type == QLatin1String("outcome")) {
             outcomes.insert(key, record.value(QStringLiteral("renamed")).toBool());
         }
@@ -102,7 +127,7 @@ QList<Undo::Run> Undo::history() const
     return runs;
 }
 
-int Undo::latestRun() const
+qint64 Undo::latestRun() const
 {
     for (int i = runs.size() - 1; i >= 0; --i) {
         if (runs.at(i).mode != QLatin1String("undo") && runs.at(i).renames > 0)
@@ -111,7 +136,7 @@ int Undo::latestRun() const
     return 0;
 }
 
-QList<Undo::Step> Undo::undo(int run, bool dryRun, const QString &journalPath, int lastSeq) const
+QList<Undo::Step> Undo::undo(qint64 run, bool dryRun, const QString &journalPath, int lastSeq) const
 {
     QList<Step> steps;
     Journal journal(journalPath);
@@ -127,8 +152,13 @@ QList<Undo::Step> Undo::undo(int run, bool dryRun, const QString &journalPath, i
         const QDir folder(rename.folder);
         FileRename::Result result = FileRename::Failed;
         QString error;
-        if (!QFileInfo::exists(folder.filePath(step.from)) &&
-            !QFileInfo(folder.filePath(step.from)).isSymLink()) {
+        const FileIdentity now = FileIdentity::of(folder.filePath(step.from));
+        if (!rename.usable || (now.valid && rename.identity.valid && !(now == rename.identity))) {
+            step.message = said(rename.usable ? otherFileMessage : damagedMessage);
+            steps.append(step);
+            continue;
+        }
+        if (!now.valid) {
             result = FileRename::SourceMissing;
         } else if (QFileInfo::exists(folder.filePath(step.to))) {
             result = FileRename::TargetExists;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "utility/FileIdentity.h"
+
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -18,7 +21,7 @@ class Undo
 public:
     struct Run
     {
-        int number = 0;
+        qint64 number = 0;
         QString time;
         QString mode;
         int renames = 0; // files that got a new name and have not been taken back
@@ -42,24 +45,32 @@ public:
     QList<Run> history() const;
     // The newest run, other than an undo, with something left to take back;
     // 0 when there is none.
-    int latestRun() const;
+    qint64 latestRun() const;
     // Takes the run back (only says what it would do when dryRun) and
     // journals what it did in the journal at journalPath. Renames after
-    // lastSeq (made while the user was asked, say) stay as they are.
-    QList<Step> undo(int run, bool dryRun, const QString &journalPath, int lastSeq = INT_MAX) const;
+    // lastSeq (made while the user was asked, say) stay as they are. A file
+    // is taken back only when the name holds the very file the run renamed
+    // (recorded since the journal names identities); a record whose names
+    // are not plain file names in an absolute folder is skipped.
+    QList<Step> undo(qint64 run, bool dryRun, const QString &journalPath,
+                     int lastSeq = INT_MAX) const;
 
 private:
     struct Rename
     {
-        int run = 0;
+        qint64 run = 0;
         int seq = 0;
         QString id;
         QString folder;
         QString oldName;
         QString newName;
+        FileIdentity identity; // invalid in records older than identities
+        bool usable = false;   // plain names in an absolute folder
         bool renamed = false;
-        int undoneBy = 0; // the undo run that took it back
+        qint64 undoneBy = 0; // the undo run that took it back
     };
+    static Rename renameOf(const QJsonObject &intent);
+
     QList<Run> runs;
     QList<Rename> renames; // in journal order
 };

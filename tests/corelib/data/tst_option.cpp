@@ -39,9 +39,9 @@ private slots:
             "<option><rename_option><age_enabled>0</age_enabled><colour><id_enabled>0"
             "</id_enabled></colour><orders><order>x</order><order>7</order></orders>"
             "<space_size>many</space_size><begin_delimiter>&lt;【</begin_delimiter>"
-            "<end_delimiter>]]&gt;</end_delimiter></rename_option></option>"));
+            "<end_delimiter>]]&gt;&#13;</end_delimiter></rename_option></option>"));
         const RenameOption expected =
-            OptionText::parse("off=id,age space=0 order=id,7,id,age,date begin=<【 end=]]>");
+            OptionText::parse("off=id,age space=0 order=id,7,id,age,date begin=<【 end=]]>\r");
         const QSharedPointer<Option> option = Option::read(reader);
         QVERIFY(option && option->renameOption() && *option->renameOption() == expected);
         Option::saveToFile(option);
@@ -75,6 +75,15 @@ private slots:
         QCOMPARE(readFile(path + ".new"), kept ? defaults : QByteArray("(none)"));
     }
 
+    // A relative XDG_CONFIG_HOME is ignored, as the XDG rules say.
+    void relativeConfigHomeIgnored()
+    {
+        qputenv("XDG_CONFIG_HOME", "relative");
+        QCOMPARE(Option::filePath(), QDir::homePath() + "/.config/" +
+                                         QCoreApplication::applicationName() + "/option.xml");
+        qunsetenv("XDG_CONFIG_HOME");
+    }
+
     // Every write beyond a few bytes fails, as on a full disk.
     void failedSaveKeepsThePreviousFile()
     {
@@ -91,5 +100,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestOption)
+ZORV_TEST_GUILESS_MAIN(TestOption)
 #include "tst_option.moc"

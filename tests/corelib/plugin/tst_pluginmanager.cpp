@@ -60,5 +60,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestPluginManager)
+ZORV_TEST_GUILESS_MAIN(TestPluginManager)
 #include "tst_pluginmanager.moc"

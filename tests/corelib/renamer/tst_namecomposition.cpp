@@ -97,5 +97,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestNameComposition)
+ZORV_TEST_GUILESS_MAIN(TestNameComposition)
 #include "tst_namecomposition.moc"

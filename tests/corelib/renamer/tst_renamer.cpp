@@ -199,15 +199,16 @@ private slots:
         row("slow page, never silent for long", zip, "", star, star + ".zip", "", "slow");
         row("moved to the touch page", "RJ100001.zip", "", "", "星降る夜のオルゴール.zip", "",
             "moved");
-        row("not found", vj, "", "T", "T.zip", "Not Found|", "not found");
         row("silent", vj, "", "T", "T.zip", timedOut + "|", "silent");
         row("empty body", vj, "", "T", "T.zip", "'タイトルがみつかりませんでした'|", "empty body");
-        row("redirect loop", vj, "", "T", "T.zip", "Too many redirects|", "redirect loop");
+        row("redirect loop", vj, "", "T", "T.zip", "ページの転送が多すぎます|", "redirect loop");
         row("body without end", vj, "", "T", "T.zip",
             "'ページが大きすぎるので読み込みを中止しました。'|", "body without end");
-        // The last note names the first failure that was not "not found".
-        row("server error, then not found", vj, "", "T", "",
-            "Internal Server Error|Internal Server Error", "server error");
+        // The last note names the failure that was not "not found", in either order.
+        row("silent, then not found", vj, "", "T", "", timedOut + "|" + timedOut,
+            "silent, then not found");
+        row("not found, then silent", vj, "", "T", "", "ページが見つかりません (404)|" + timedOut,
+            "not found, then silent");
         row("source gone", vj, "", "T", "", "'ソースファイルが見つかりません。'", "source gone");
         // A name that fails ends the entry: no other candidate is tried.
         row("read-only folder", vj, "", "T", "", renameFailed, "read-only");
@@ -249,10 +250,11 @@ private slots:
             {"not found", TestShop::NotFound},
             {"silent", TestShop::NeverAnswer},
             {"empty body", TestShop::EmptyBody},
-            {"server error", TestShop::ServerError}};
+            {"silent, then not found", TestShop::NeverAnswer},
+            {"not found, then silent", TestShop::NotFound}};
         shop.setBehaviour(soft, behaviours.value(page, TestShop::Serve));
-        if (page == "server error")
-            shop.setBehaviour(pro, TestShop::NotFound);
+        if (page.contains(", then "))
+            shop.setBehaviour(pro, behaviours.value(page.section(", then ", 1)));
         if (page == "redirect loop")
             shop.setRedirect(soft, soft);
         if (page == "slow")
@@ -415,18 +417,26 @@ private slots:
     {
         QTest::addColumn<QString>("category"); // where the pages are; empty: nowhere
         QTest::addColumn<QString>("otherId");  // a second five-part product, or none
+        QTest::addColumn<bool>("serverError"); // on every page, instead of "not found"
         QTest::addColumn<int>("requests");
-        QTest::addRow("found on the second category") << "maniax" << QString() << 2;
-        QTest::addRow("found nowhere") << QString() << QString() << 6;
+        QTest::addRow("found on the second category") << "maniax" << QString() << false << 2;
+        QTest::addRow("found nowhere") << QString() << QString() << false << 6;
+        // Only a definite "not found" is remembered: each part asks again.
+        QTest::addRow("server error everywhere") << QString() << QString() << true << 30;
         QTest::addRow("same prefix starts on that category")
-            << "maniax" << QString("RJ654321") << 3;
+            << "maniax" << QString("RJ654321") << false << 3;
     }
 
     void onePageRequestPerProduct()
     {
         QFETCH(QString, category);
         QFETCH(QString, otherId);
+        QFETCH(bool, serverError);
         QFETCH(int, requests);
+        for (const char *every :
+             {"home", "maniax", "girls", "home-touch", "maniax-touch", "girls-touch"})
+            shop.setBehaviour(TestShop::productPath(every, "RJ123456"),
+                              serverError ? TestShop::ServerError : TestShop::Serve);
         QList<QFileInfo> files;
         for (const QString &id : QStringList{"RJ123456", otherId}) {
             if (!category.isEmpty() && !id.isEmpty())
@@ -451,10 +461,11 @@ private slots:
         QTest::addColumn<int>("minGapMs");    // between the first two requests
         QTest::addColumn<QString>("message"); // a part of the last one; empty: Done
         QTest::addRow("HTTP date") << 503 << "date" << 2 << 2500 << QString();
+        QTest::addRow("seconds") << 503 << "2" << 2 << 1500 << QString();
         QTest::addRow("RFC 850 date, two-digit year") << 503 << "rfc850" << 2 << 2500 << QString();
         QTest::addRow("long wait capped") << 429 << "3600" << 2 << 3900 << QString();
         QTest::addRow("busy thrice, named over a later 404")
-            << 503 << "0" << 4 << 0 << "Service Unavailable";
+            << 503 << "0" << 4 << 0 << "ショップが混み合っています (503)";
     }
 
     void busyOrFailingPage()
@@ -487,5 +498,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestRenamer)
+ZORV_TEST_GUILESS_MAIN(TestRenamer)
 #include "tst_renamer.moc"

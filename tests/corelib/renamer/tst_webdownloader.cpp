@@ -82,5 +82,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_WebDownloader)
+ZORV_TEST_GUILESS_MAIN(tst_WebDownloader)
 #include "tst_webdownloader.moc"

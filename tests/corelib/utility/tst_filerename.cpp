@@ -13,25 +13,46 @@ class TestFileRename : public QObject
 private slots:
     void renameNoReplace_data()
     {
+        QTest::addColumn<int>("way");
         QTest::addColumn<QString>("target"); // what is there before
         QTest::addColumn<int>("result");
-        QTest::addRow("free name") << "" << int(FileRename::Renamed);
+        const int atomic = FileRename::AtomicRename, link = FileRename::HardLink;
+        QTest::addRow("free name") << atomic << "" << int(FileRename::Renamed);
         // Another process took the name between a look and the rename.
-        QTest::addRow("existing file") << "file" << int(FileRename::TargetExists);
-        QTest::addRow("dangling link") << "dangling" << int(FileRename::TargetExists);
-        QTest::addRow("missing source") << "no source" << int(FileRename::SourceMissing);
-        QTest::addRow("missing target folder") << "no folder" << int(FileRename::Failed);
+        QTest::addRow("existing file") << atomic << "file" << int(FileRename::TargetExists);
+        QTest::addRow("dangling link") << atomic << "dangling" << int(FileRename::TargetExists);
+        QTest::addRow("missing source") << atomic << "no source" << int(FileRename::SourceMissing);
+        QTest::addRow("missing target folder") << atomic << "no folder" << int(FileRename::Failed);
+        // File systems without the atomic rename: the old name goes once the new one holds.
+        QTest::addRow("hard link, free name") << link << "" << int(FileRename::Renamed);
+        QTest::addRow("hard link, existing file")
+            << link << "file" << int(FileRename::TargetExists);
+        // Nor hard links: the file goes onto an empty placeholder made exclusively.
+        const int placeholder = FileRename::Placeholder;
+        QTest::addRow("placeholder, free name") << placeholder << "" << int(FileRename::Renamed);
+        QTest::addRow("placeholder, existing file")
+            << placeholder << "file" << int(FileRename::TargetExists);
+        QTest::addRow("placeholder, dangling link")
+            << placeholder << "dangling" << int(FileRename::TargetExists);
+        // A folder renamed into itself fails: its placeholder goes again.
+        QTest::addRow("placeholder, folder into itself")
+            << placeholder << "inside" << int(FileRename::Failed);
     }
 
     void renameNoReplace()
     {
+        QFETCH(int, way);
         QFETCH(QString, target);
         QFETCH(int, result);
         QTemporaryDir dir, outside;
         const QString from = dir.filePath("RJ100207.zip");
-        const QString to = dir.filePath(target == "no folder" ? "none/new.zip" : "new.zip");
+        const QString to = target == "inside"
+                               ? from + "/new.zip"
+                               : dir.filePath(target == "no folder" ? "none/new.zip" : "new.zip");
         const QString pointee = outside.filePath("stolen.zip");
-        if (target != "no source")
+        if (target == "inside")
+            QVERIFY(QDir(dir.path()).mkdir("RJ100207.zip"));
+        else if (target != "no source")
             QVERIFY(QFile(from).open(QIODevice::WriteOnly));
         if (target == "file")
             QVERIFY(QFile(to).open(QIODevice::WriteOnly));
@@ -46,8 +67,12 @@ private slots:
         if (result == FileRename::Renamed)
             expected = QStringList{"new.zip"};
         QString error;
-        QCOMPARE(int(FileRename::renameNoReplace(from, to, &error)), result);
+        FileRename::forceWay(FileRename::Way(way));
+        const int got = FileRename::renameNoReplace(from, to, &error);
+        FileRename::forceWay(FileRename::Automatic);
+        QCOMPARE(got, result);
         QCOMPARE(entries(), expected);
+        QVERIFY(!QFileInfo::exists(from + "/new.zip"));
         QVERIFY(!QFileInfo::exists(pointee));
         QCOMPARE(error.isEmpty(), result != FileRename::Failed);
     }
@@ -61,5 +86,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestFileRename)
+ZORV_TEST_GUILESS_MAIN(TestFileRename)
 #include "tst_filerename.moc"

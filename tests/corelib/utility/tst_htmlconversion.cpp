@@ -67,5 +67,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_HtmlConversion)
+ZORV_TEST_GUILESS_MAIN(tst_HtmlConversion)
 #include "tst_htmlconversion.moc"
