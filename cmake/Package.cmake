@@ -51,6 +51,9 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE ${ZORV_DEBIAN_RELEASE})
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The page cache's SQLite driver is a Qt plug-in, which dpkg-shlibdeps
+# cannot see.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt5sql5-sqlite")
 # The windows and the renamed names are Japanese; without a Japanese font
 # they show empty boxes.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic | fonts-noto-cjk")

@@ -4,6 +4,7 @@
 #include "data/Journal.h"
 #include "plugin/PluginManager.h"
 #include "renamer/NameComposition.h"
+#include "renamer/PageCache.h"
 #include "renamer/WebDownloader.h"
 #include "utility/FileRename.h"
 #include "utility/XmlUtility.h"
@@ -102,6 +103,8 @@ const char *const pageTooLargeMessage =
     QT_TRANSLATE_NOOP("zorv::Renamer", "'ページが大きすぎるので読み込みを中止しました。'");
 const char *const nestedTooDeeplyMessage =
     QT_TRANSLATE_NOOP("zorv::Renamer", "'ページの入れ子が深すぎるので読めません。'");
+const char *const offlineMessage = QT_TRANSLATE_NOOP(
+    "zorv::Renamer", "'ページがキャッシュにありません（オフラインのため取得しませんでした）。'");
 
 QString said(const char *message)
 {
@@ -197,6 +200,11 @@ void Renamer::setFileDeadline(int milliseconds, int silentShopMilliseconds)
 void Renamer::setMaxPageBytes(qint64 bytes)
 {
     maxPageBytes = bytes;
+}
+
+void Renamer::setPageCache(QSharedPointer<PageCache> cache, PageMemory::CacheMode mode)
+{
+    pages.setCache(cache, mode);
 }
 
 void Renamer::add(const QList<QFileInfo> &files)
@@ -337,6 +345,7 @@ void Renamer::doWork()
     }
 
     qCDebug(lcZorv) << "renamer thread cleanup.";
+    pages.closeCache();
     delete retryTimer;
     retryTimer = nullptr;
     disconnect(downloader, nullptr, this, nullptr);
@@ -417,7 +426,7 @@ void Renamer::downloadFinished(const QNetworkReply *reply, const QByteArray &byt
     } else if (reply->error() != QNetworkReply::NoError) {
         message = reply->errorString();
         if (notFound)
-            pages.remember(pageUrl, {false, WorkInfo(), message});
+            pages.remember(pageUrl, {false, WorkInfo(), message}, *entry->plugin()->information());
     } else {
         PluginInterface *plugin = entry->plugin();
         const QString charset = plugin->information()->charset;
@@ -437,7 +446,7 @@ void Renamer::downloadFinished(const QNetworkReply *reply, const QByteArray &byt
             if (tooDeep) {
                 message = said(nestedTooDeeplyMessage);
             } else if (plugin->parse(reply->url(), document, work, message)) {
-                pages.remember(pageUrl, {true, work, message});
+                pages.remember(pageUrl, {true, work, message}, *plugin->information());
                 noteCategory(entry, entry->requests().at(entry->requestIndex()));
                 outcome = renameFile(entry, work, message, nextAllowed);
             }
@@ -591,20 +600,23 @@ bool Renamer::useRememberedPage(const EntryPtr &entry)
 {
     const RequestPtr request = nextRequest(entry);
     PageMemory::Page page;
-    if (!pages.recall(request->url(), &page))
+    const bool remembered = pages.recall(request->url(), &page, *entry->plugin()->information());
+    // Offline, a page neither remembered nor cached fails without a request.
+    if (!remembered && !pages.isOffline())
         return false;
-    qCDebug(lcZorv).noquote() << QStringLiteral("remembered page. ") + request->url().toString();
+    qCDebug(lcZorv).noquote() << QLatin1String(remembered ? "remembered page. " : "offline. ") +
+                                     request->url().toString();
     entry->setStatus(Entry::Processing);
     entry->setMessage(QString());
     emit started(entry, request);
-    QString message = page.message;
+    QString message = remembered ? page.message : said(offlineMessage);
     bool nextAllowed = true;
     int outcome = Entry::Error;
     if (page.found) {
         noteCategory(entry, request);
         outcome = renameFile(entry, page.work, message, nextAllowed);
     }
-    finishPage(entry, outcome, message, nextAllowed, !page.found);
+    finishPage(entry, outcome, message, nextAllowed, remembered && !page.found);
     return true;
 }
 

@@ -26,6 +26,7 @@ class QTimer;
 namespace zorv {
 
 class Journal;
+class PageCache;
 
 // Drives every handed-over file from its product ID to its new name, one
 // entry and one page at a time, on a thread of its own.
@@ -58,6 +59,11 @@ public:
     void setDryRun(bool dryRun);
     void setFileDeadline(int milliseconds, int silentShopMilliseconds);
     void setMaxPageBytes(qint64 bytes);
+    // Before the worker starts: pages are also looked up in and kept in this
+    // cache on disk (none when null), as the mode says; its connection is
+    // opened and closed on the worker's thread.
+    void setPageCache(QSharedPointer<PageCache> cache,
+                      PageMemory::CacheMode mode = PageMemory::UseCache);
 
     // GUI thread: makes entries for the files the plug-ins recognise and queues them.
     void add(const QList<QFileInfo> &files);
