@@ -1,6 +1,7 @@
 #include "BatchRunner.h"
 
 #include "data/Journal.h"
+#include "renamer/PageCache.h"
 #include "renamer/Renamer.h"
 #include "renamer/Undo.h"
 
@@ -27,9 +28,9 @@ namespace zorv {
 
 namespace {
 
-const char *const modeArguments[] = {"-b",         "--batch",   "-h",        "--help",
-                                     "--help-all", "-v",        "--version", "--undo",
-                                     "--history",  "--dry-run", "-n",        "--json"};
+const char *const modeArguments[] = {"-b", "--batch",   "-h",        "--help",    "--help-all",
+                                     "-v", "--version", "--undo",    "--history", "--dry-run",
+                                     "-n", "--json",    "--refresh", "--offline", "--clear-cache"};
 
 const QString programName = QStringLiteral("zorv");
 
@@ -48,6 +49,13 @@ const QString description = QStringLiteral(
     "one a real run would give. With --json each line is a JSON object instead\n"
     "(state: done, error, skipped, preview or unchanged; id, folder, old, new,\n"
     "message), the summary the last one.\n"
+    "\n"
+    "Pages are kept in the page cache ~/.cache/zorv/pages.sqlite, a product's page\n"
+    "for %1 days, a page the shop does not have for %2 hours, so a second run over\n"
+    "the same products asks the shop for nothing. --refresh fetches every page\n"
+    "again and renews the cache, --offline fetches nothing and ends the files the\n"
+    "cache cannot serve with an error, --clear-cache empties it (alone, or before a\n"
+    "run).\n"
     "\n"
     "Every rename is recorded in journal.jsonl in the user's data folder.\n"
     "--history lists the runs that renamed files (newest first: number, time,\n"
@@ -105,7 +113,8 @@ bool BatchRunner::parse(const QStringList &arguments)
     QCoreApplication::setApplicationVersion(QStringLiteral(ZORV_VERSION));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(description);
+    parser.setApplicationDescription(
+        description.arg(PageCache::FoundLifetimeDays).arg(PageCache::NotFoundLifetimeDays * 24));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
     const QCommandLineOption batchOption(
@@ -129,6 +138,14 @@ bool BatchRunner::parse(const QStringList &arguments)
     parser.addOption(verboseOption);
     for (const QCommandLineOption &option : {dryRunOption, jsonOption, undoOption, historyOption})
         parser.addOption(option);
+    parser.addOptions(
+        {{QStringLiteral("refresh"),
+          QStringLiteral("Fetch every page again and renew the page cache with it.")},
+         {QStringLiteral("offline"),
+          QStringLiteral("Fetch nothing: rename from the page cache alone; a file it cannot "
+                         "serve ends with an error.")},
+         {QStringLiteral("clear-cache"),
+          QStringLiteral("Empty the page cache (before renaming the files, if any are given).")}});
     parser.addPositionalArgument(QStringLiteral("files"),
                                  QStringLiteral("Product files to rename. After \"--\" every "
                                                 "argument is a file, even one named like an "
@@ -166,6 +183,8 @@ bool BatchRunner::parse(const QStringList &arguments)
     fileArguments = parser.positionalArguments();
     dryRun = parser.isSet(dryRunOption);
     json = parser.isSet(jsonOption);
+    if (!takeCacheOptions(parser))
+        return false;
     if (parser.isSet(historyOption)) {
         exitCode_ = runHistory();
         return false;
@@ -175,6 +194,32 @@ bool BatchRunner::parse(const QStringList &arguments)
         return false;
     }
     return true;
+}
+
+bool BatchRunner::takeCacheOptions(const QCommandLineParser &parser)
+{
+    const bool refresh = parser.isSet(QStringLiteral("refresh"));
+    const bool offline = parser.isSet(QStringLiteral("offline"));
+    if (refresh && offline) {
+        writeError(
+            QStringLiteral("%1: --refresh and --offline exclude each other").arg(programName));
+        exitCode_ = NothingRecognised;
+        return false;
+    }
+    cacheMode = refresh   ? PageMemory::Refresh
+                : offline ? PageMemory::Offline
+                          : PageMemory::UseCache;
+    if (!parser.isSet(QStringLiteral("clear-cache")))
+        return true;
+    PageCache cache;
+    QString error;
+    const bool cleared = cache.clear(&error);
+    writeError(cleared ? QStringLiteral("%1: page cache emptied: %2").arg(programName, cache.path())
+                       : QStringLiteral("%1: the page cache %2 could not be emptied: %3")
+                             .arg(programName, cache.path(), error));
+    exitCode_ = cleared ? AllDone : SomeFailed;
+    // Alone, it is the whole task; before files, only a failure stops them.
+    return cleared && !fileArguments.isEmpty();
 }
 
 int BatchRunner::pluginsFailed(const QStringList &pluginFolders)
@@ -231,6 +276,8 @@ int BatchRunner::run()
     // saves it when it closes, and a script must not change it behind its back.
     option = Option::loadFromFile(Option::filePath());
     renamer = new Renamer(option);
+    // A preview fills the cache as a run does: the run after it asks for nothing.
+    renamer->setPageCache(QSharedPointer<PageCache>(new PageCache), cacheMode);
     QSharedPointer<Journal> journal;
     if (dryRun) {
         renamer->setDryRun(true);

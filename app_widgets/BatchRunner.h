@@ -3,6 +3,7 @@
 #include "data/Entry.h"
 #include "data/Option.h"
 #include "data/Request.h"
+#include "renamer/PageMemory.h"
 
 #include <QEventLoop>
 #include <QFileInfo>
@@ -12,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 
+class QCommandLineParser;
 class QThread;
 
 namespace zorv {
@@ -36,8 +38,9 @@ public:
     };
 
     // True when the command line asks for this mode, for help or the
-    // version, or for the journal (--batch/-b, --help/-h, --version/-v,
-    // --undo, --history, --dry-run/-n, --json before any "--"). Every
+    // version, or for the journal or the page cache (--batch/-b, --help/-h,
+    // --version/-v, --undo, --history, --dry-run/-n, --json, --refresh,
+    // --offline, --clear-cache before any "--"). Every
     // other command line opens the window exactly as before. Needs no
     // application object.
     static bool isRequested(int argc, char **argv);
@@ -69,6 +72,8 @@ private slots:
     void onAllFinished();
 
 private:
+    // --refresh, --offline, --clear-cache; false when the process ends here.
+    bool takeCacheOptions(const QCommandLineParser &parser);
     int finish(int done, int failed);
     int runHistory();
     int runUndo(const QStringList &arguments);
@@ -88,6 +93,7 @@ private:
     int skipped = 0;
     bool dryRun = false;
     bool json = false;
+    PageMemory::CacheMode cacheMode = PageMemory::UseCache;
     QSharedPointer<Option> option;
     Renamer *renamer = nullptr;
     QThread *workerThread = nullptr;

@@ -8,6 +8,7 @@
 #include "PluginDialog.h"
 #include "data/Journal.h"
 #include "plugin/PluginInterface.h"
+#include "renamer/PageCache.h"
 #include "renamer/Renamer.h"
 #include "renamer/Undo.h"
 #include "utility/FileRename.h"
@@ -97,6 +98,8 @@ bool MainWindow::initialize()
     connect(configAction, SIGNAL(triggered()), this, SLOT(onTriggered_menu_tool_config()));
     QAction *undoAction = toolMenu->addAction(tr("元に戻す(&U)"));
     connect(undoAction, SIGNAL(triggered()), this, SLOT(onTriggered_menu_tool_undo()));
+    QAction *clearCacheAction = toolMenu->addAction(tr("ページキャッシュを空にする(&E)"));
+    connect(clearCacheAction, SIGNAL(triggered()), this, SLOT(onTriggered_menu_tool_clearCache()));
     QMenu *helpMenu = mainMenuBar->addMenu(tr("ヘルプ(&H)"));
     QAction *aboutAction = helpMenu->addAction(tr("アバウト(&A)"));
     connect(aboutAction, SIGNAL(triggered()), this, SLOT(onTriggered_menu_help_about()));
@@ -155,6 +158,9 @@ bool MainWindow::initialize()
     option = Option::loadFromFile(optionPath);
 
     renamer = new Renamer(option);
+    pageCache.reset(new PageCache);
+    connect(pageCache.data(), SIGNAL(failed(QString)), this, SLOT(onCacheFailed(QString)));
+    renamer->setPageCache(pageCache);
     journal.reset(new Journal);
     journal->beginRun(QStringLiteral("window"));
     renamer->setJournal(journal);
@@ -380,6 +386,25 @@ void MainWindow::onTriggered_menu_tool_undo()
         report +=
             tr("\n%1 個はそのままです:\n").arg(notDone.size()) + notDone.join(QLatin1Char('\n'));
     QMessageBox::information(this, title, report);
+}
+
+void MainWindow::onTriggered_menu_tool_clearCache()
+{
+    QString error;
+    if (pageCache->clear(&error))
+        statusBar()->showMessage(tr("ページキャッシュを空にしました。"), 10000);
+    else
+        QMessageBox::warning(this, tr("ZORV:ページキャッシュ"),
+                             tr("ページキャッシュ %1 を空にできませんでした: %2")
+                                 .arg(QDir::toNativeSeparators(pageCache->path()), error));
+}
+
+// Said once; the files go on without the cache, or with a new one.
+void MainWindow::onCacheFailed(const QString &problem)
+{
+    statusBar()->showMessage(tr("ページキャッシュ %1 に問題があります: %2")
+                                 .arg(QDir::toNativeSeparators(pageCache->path()), problem),
+                             30000);
 }
 
 void MainWindow::onTriggered_menu_help_about()
