@@ -45,6 +45,7 @@ private slots:
     void initTestCase()
     {
         qputenv("XDG_CONFIG_HOME", work.path().toLocal8Bit());
+        qputenv("XDG_CACHE_HOME", work.path().toLocal8Bit());
         QCoreApplication::setApplicationName(QStringLiteral("zorv"));
         shop.addCatalogue(TestPaths::dataFile(QStringLiteral("pages")));
         qputenv("http_proxy", shop.proxyUrl().toLatin1());
@@ -96,6 +97,10 @@ private slots:
         QVERIFY(text(0, CommentColumn).contains(QLatin1String("Not Found")));
         QCOMPARE(text(2, NewNameColumn),
                  "[夜想曲工房] 星降る夜のオルゴール [RJ100001] [R-18] [2014-01-05] .zip");
+        // ツール/ページキャッシュを空にする empties the cache the run filled.
+        choose(Qt::Key_T, Qt::Key_E);
+        QCOMPARE(window->statusBar()->currentMessage(),
+                 QStringLiteral("ページキャッシュを空にしました。"));
     }
 
     // Each dialog of the Help menu is a modal child of the window.
