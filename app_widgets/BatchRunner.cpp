@@ -73,6 +73,19 @@ const QString description = QStringLiteral(
     "the program, the installed one and ~/.local/share/zorv/plugins, never from the\n"
     "working directory. Pages are fetched through the proxy named by http_proxy, if any.");
 
+// Read by BatchRunner::takeCacheOptions.
+QList<QCommandLineOption> cacheOptions()
+{
+    return {{QStringLiteral("refresh"),
+             QStringLiteral("Fetch every page again and renew the page cache with it.")},
+            {QStringLiteral("offline"),
+             QStringLiteral("Fetch nothing: rename from the page cache alone; a file it cannot "
+                            "serve ends with an error.")},
+            {QStringLiteral("clear-cache"),
+             QStringLiteral("Empty the page cache (before renaming the files, if any are "
+                            "given).")}};
+}
+
 } // namespace
 
 bool BatchRunner::isRequested(int argc, char **argv)
@@ -138,14 +151,7 @@ bool BatchRunner::parse(const QStringList &arguments)
     parser.addOption(verboseOption);
     for (const QCommandLineOption &option : {dryRunOption, jsonOption, undoOption, historyOption})
         parser.addOption(option);
-    parser.addOptions(
-        {{QStringLiteral("refresh"),
-          QStringLiteral("Fetch every page again and renew the page cache with it.")},
-         {QStringLiteral("offline"),
-          QStringLiteral("Fetch nothing: rename from the page cache alone; a file it cannot "
-                         "serve ends with an error.")},
-         {QStringLiteral("clear-cache"),
-          QStringLiteral("Empty the page cache (before renaming the files, if any are given).")}});
+    parser.addOptions(cacheOptions());
     parser.addPositionalArgument(QStringLiteral("files"),
                                  QStringLiteral("Product files to rename. After \"--\" every "
                                                 "argument is a file, even one named like an "
