@@ -1,6 +1,7 @@
 #include "BatchRunner.h"
 
 #include "data/Journal.h"
+#include "renamer/PageCache.h"
 #include "renamer/Renamer.h"
 #include "renamer/Undo.h"
 #include "utility/LogCategory.h"
@@ -31,9 +32,10 @@ namespace zorv {
 
 namespace {
 
-const char *const modeArguments[] = {"-b", "--batch",   "-h",      "--help",     "--help-all",
-                                     "-v", "--version", "--undo",  "--history",  "--dry-run",
-                                     "-n", "--json",    "--watch", "--existing", "--settle"};
+const char *const modeArguments[] = {
+    "-b",        "--batch",    "-h",        "--help",    "--help-all", "-v",
+    "--version", "--undo",     "--history", "--dry-run", "-n",         "--json",
+    "--watch",   "--existing", "--settle",  "--refresh", "--offline",  "--clear-cache"};
 
 // The shortest and the longest settling time --settle takes, in seconds.
 const double minSettleSeconds = 0.1;
@@ -56,6 +58,13 @@ const QString description = QStringLiteral(
     "one a real run would give. With --json each line is a JSON object instead\n"
     "(state: done, error, skipped, preview or unchanged; id, folder, old, new,\n"
     "message), the summary the last one.\n"
+    "\n"
+    "Pages are kept in the page cache ~/.cache/zorv/pages.sqlite, a product's page\n"
+    "for %1 days, a page the shop does not have for %2 hours, so a second run over\n"
+    "the same products asks the shop for nothing. --refresh fetches every page\n"
+    "again and renews the cache, --offline fetches nothing and ends the files the\n"
+    "cache cannot serve with an error, --clear-cache empties it (alone, or before a\n"
+    "run).\n"
     "\n"
     "Every rename is recorded in journal.jsonl in the user's data folder.\n"
     "--history lists the runs that renamed files (newest first: number, time,\n"
@@ -82,6 +91,19 @@ const QString description = QStringLiteral(
     "~/.config/zorv/option.xml. Plug-ins come from the \"plugins\" folder beside\n"
     "the program, the installed one and ~/.local/share/zorv/plugins, never from the\n"
     "working directory. Pages are fetched through the proxy named by http_proxy, if any.");
+
+// Read by BatchRunner::takeCacheOptions.
+QList<QCommandLineOption> cacheOptions()
+{
+    return {{QStringLiteral("refresh"),
+             QStringLiteral("Fetch every page again and renew the page cache with it.")},
+            {QStringLiteral("offline"),
+             QStringLiteral("Fetch nothing: rename from the page cache alone; a file it cannot "
+                            "serve ends with an error.")},
+            {QStringLiteral("clear-cache"),
+             QStringLiteral("Empty the page cache (before renaming the files, if any are "
+                            "given).")}};
+}
 
 } // namespace
 
@@ -144,6 +166,8 @@ bool BatchRunner::parse(const QStringList &arguments)
     fileArguments = parser.positionalArguments();
     dryRun = parser.isSet(QStringLiteral("dry-run"));
     json = parser.isSet(QStringLiteral("json"));
+    if (!takeCacheOptions(parser))
+        return false;
     if (parser.isSet(QStringLiteral("history"))) {
         exitCode_ = runHistory();
         return false;
@@ -157,7 +181,8 @@ bool BatchRunner::parse(const QStringList &arguments)
 
 void BatchRunner::addOptions(QCommandLineParser &parser)
 {
-    parser.setApplicationDescription(description);
+    parser.setApplicationDescription(
+        description.arg(PageCache::FoundLifetimeDays).arg(PageCache::NotFoundLifetimeDays * 24));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOptions({
@@ -181,6 +206,7 @@ void BatchRunner::addOptions(QCommandLineParser &parser)
          QStringLiteral("Take back the newest run, or run N given as the argument.")},
         {QStringLiteral("history"), QStringLiteral("List the recent runs.")},
     });
+    parser.addOptions(cacheOptions());
     parser.addPositionalArgument(QStringLiteral("files"),
                                  QStringLiteral("Product files to rename (with --watch: folders). "
                                                 "After \"--\" every argument is a file, even one "
@@ -254,6 +280,32 @@ bool BatchRunner::journalReadable(const Journal &journal)
     if (!problem.isEmpty())
         writeError(tr("%1: the journal cannot be read (%2)").arg(programName, problem));
     return problem.isEmpty();
+}
+
+bool BatchRunner::takeCacheOptions(const QCommandLineParser &parser)
+{
+    const bool refresh = parser.isSet(QStringLiteral("refresh"));
+    const bool offline = parser.isSet(QStringLiteral("offline"));
+    if (refresh && offline) {
+        writeError(
+            QStringLiteral("%1: --refresh and --offline exclude each other").arg(programName));
+        exitCode_ = NothingRecognised;
+        return false;
+    }
+    cacheMode = refresh   ? PageMemory::Refresh
+                : offline ? PageMemory::Offline
+                          : PageMemory::UseCache;
+    if (!parser.isSet(QStringLiteral("clear-cache")))
+        return true;
+    PageCache cache;
+    QString error;
+    const bool cleared = cache.clear(&error);
+    writeError(cleared ? QStringLiteral("%1: page cache emptied: %2").arg(programName, cache.path())
+                       : QStringLiteral("%1: the page cache %2 could not be emptied: %3")
+                             .arg(programName, cache.path(), error));
+    exitCode_ = cleared ? AllDone : SomeFailed;
+    // Alone, it is the whole task; before files, only a failure stops them.
+    return cleared && !fileArguments.isEmpty();
 }
 
 int BatchRunner::pluginsFailed(const QStringList &pluginFolders)
@@ -348,6 +400,8 @@ void BatchRunner::startRenamer()
     // saves it when it closes, and a script must not change it behind its back.
     option = Option::loadFromFile(Option::filePath());
     renamer = new Renamer(option);
+    // A preview fills the cache as a run does: the run after it asks for nothing.
+    renamer->setPageCache(QSharedPointer<PageCache>(new PageCache), cacheMode);
     if (dryRun) {
         renamer->setDryRun(true);
     } else {

@@ -3,6 +3,7 @@
 #include "data/Entry.h"
 #include "data/Option.h"
 #include "data/Request.h"
+#include "renamer/PageMemory.h"
 
 #include "FolderWatcher.h"
 
@@ -39,9 +40,9 @@ public:
     };
 
     // True when the command line asks for this mode, for help or the
-    // version, or for the journal (--batch/-b, --help/-h, --version/-v,
-    // --undo, --history, --dry-run/-n, --json, --watch and its options
-    // before any "--"). Every
+    // version, or for the journal or the page cache (--batch/-b, --help/-h,
+    // --version/-v, --undo, --history, --dry-run/-n, --json, --refresh,
+    // --offline, --clear-cache, --watch and its options before any "--"). Every
     // other command line opens the window exactly as before. Needs no
     // application object.
     static bool isRequested(int argc, char **argv);
@@ -90,6 +91,8 @@ private:
     bool canWatch();
     void feedRenamer();
     void noteWatched(const EntryPtr &entry);
+    // --refresh, --offline, --clear-cache; false when the process ends here.
+    bool takeCacheOptions(const QCommandLineParser &parser);
     int finish(int done, int failed);
     static QStringList withUndoValueApart(const QStringList &arguments);
     static bool journalReadable(const Journal &journal);
@@ -111,6 +114,7 @@ private:
     int skipped = 0;
     bool dryRun = false;
     bool json = false;
+    PageMemory::CacheMode cacheMode = PageMemory::UseCache;
     QSharedPointer<Option> option;
     QSharedPointer<Journal> journal; // none in a dry run
     Renamer *renamer = nullptr;

@@ -9,6 +9,7 @@
 #include "ResultTable.h"
 #include "data/Journal.h"
 #include "plugin/PluginInterface.h"
+#include "renamer/PageCache.h"
 #include "renamer/Renamer.h"
 #include "renamer/Undo.h"
 #include "utility/FileIdentity.h"
@@ -103,6 +104,8 @@ void MainWindow::createMenus()
     connect(configAction, SIGNAL(triggered()), this, SLOT(onTriggered_menu_tool_config()));
     QAction *undoAction = toolMenu->addAction(tr("元に戻す(&U)"));
     connect(undoAction, SIGNAL(triggered()), this, SLOT(onTriggered_menu_tool_undo()));
+    QAction *clearCacheAction = toolMenu->addAction(tr("ページキャッシュを空にする(&E)"));
+    connect(clearCacheAction, SIGNAL(triggered()), this, SLOT(onTriggered_menu_tool_clearCache()));
     QMenu *helpMenu = mainMenuBar->addMenu(tr("ヘルプ(&H)"));
     QAction *aboutAction = helpMenu->addAction(tr("アバウト(&A)"));
     connect(aboutAction, SIGNAL(triggered()), this, SLOT(onTriggered_menu_help_about()));
@@ -184,6 +187,9 @@ void MainWindow::startRenamer()
     option = Option::loadFromFile(optionPath);
 
     renamer = new Renamer(option);
+    pageCache.reset(new PageCache);
+    connect(pageCache.data(), SIGNAL(failed(QString)), this, SLOT(onCacheFailed(QString)));
+    renamer->setPageCache(pageCache);
     journal.reset(new Journal);
     journal->beginRun(QStringLiteral("window"));
     renamer->setJournal(journal);
@@ -419,6 +425,25 @@ void MainWindow::onTriggered_menu_tool_undo()
         report +=
             tr("\n%1 個はそのままです:\n").arg(notDone.size()) + notDone.join(QLatin1Char('\n'));
     QMessageBox::information(this, title, report);
+}
+
+void MainWindow::onTriggered_menu_tool_clearCache()
+{
+    QString error;
+    if (pageCache->clear(&error))
+        statusBar()->showMessage(tr("ページキャッシュを空にしました。"), 10000);
+    else
+        QMessageBox::warning(this, tr("ZORV:ページキャッシュ"),
+                             tr("ページキャッシュ %1 を空にできませんでした: %2")
+                                 .arg(QDir::toNativeSeparators(pageCache->path()), error));
+}
+
+// Said once; the files go on without the cache, or with a new one.
+void MainWindow::onCacheFailed(const QString &problem)
+{
+    statusBar()->showMessage(tr("ページキャッシュ %1 に問題があります: %2")
+                                 .arg(QDir::toNativeSeparators(pageCache->path()), problem),
+                             30000);
 }
 
 void MainWindow::onTriggered_menu_help_about()

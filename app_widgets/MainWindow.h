@@ -24,6 +24,7 @@ namespace zorv {
 
 class DropArea;
 class Journal;
+class PageCache;
 class Renamer;
 class ResultTable;
 
@@ -61,6 +62,8 @@ private slots:
     void onTriggered_menu_file_open();
     void onTriggered_menu_tool_config();
     void onTriggered_menu_tool_undo();
+    void onTriggered_menu_tool_clearCache();
+    void onCacheFailed(const QString &problem);
     void onTriggered_menu_help_about();
     void onTriggered_menu_help_plugin();
     void onTriggered_menu_help_library();
@@ -92,6 +95,8 @@ private:
     // This window's run in the journal, and the rows of the files it renamed
     // by their new path, for the undo.
     QSharedPointer<Journal> journal;
+    // Pages kept between runs, shared with the renamer, which uses it on its thread.
+    QSharedPointer<PageCache> pageCache;
     QHash<QString, int> renamedRows;
     // Files handed to the renamer that have not finished yet, by identity
     // (the same file through a linked folder too), and each entry's file.

@@ -54,9 +54,10 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE ${ZORV_DEBIAN_RELEASE})
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Qt's own texts (OK, Cancel, the file dialog) in the interface's language;
-# dpkg-shlibdeps adds the libraries to this list.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qttranslations5-l10n")
+# Qt's own texts (OK, Cancel, the file dialog) in the interface's language,
+# and the page cache's SQLite driver, a Qt plug-in that dpkg-shlibdeps cannot
+# see; dpkg-shlibdeps adds the libraries to this list.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qttranslations5-l10n, libqt5sql5-sqlite")
 # The windows and the renamed names are Japanese; without a Japanese font
 # they show empty boxes.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic | fonts-noto-cjk")

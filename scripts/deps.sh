@@ -1,6 +1,6 @@
 # Sourced by the scripts: installs the Debian packages the build needs when
 # any is missing (the first run on a fresh machine; later runs skip apt).
-ZORV_PACKAGES="cmake g++ make pkg-config qtbase5-dev qtbase5-dev-tools qttools5-dev qttools5-dev-tools qttranslations5-l10n libtidy-dev xvfb xauth fonts-ipafont-gothic python3 appstream desktop-file-utils systemd"
+ZORV_PACKAGES="cmake g++ make pkg-config qtbase5-dev qtbase5-dev-tools qttools5-dev qttools5-dev-tools qttranslations5-l10n libqt5sql5-sqlite libtidy-dev xvfb xauth fonts-ipafont-gothic python3 appstream desktop-file-utils systemd"
 
 zorv_install_deps() {
     local missing=""

@@ -282,6 +282,26 @@
         <source>エラー</source>
         <translation>Error</translation>
     </message>
+    <message>
+        <source>ページキャッシュを空にする(&amp;E)</source>
+        <translation>&amp;Empty the Page Cache</translation>
+    </message>
+    <message>
+        <source>ページキャッシュを空にしました。</source>
+        <translation>The page cache was emptied.</translation>
+    </message>
+    <message>
+        <source>ZORV:ページキャッシュ</source>
+        <translation>ZORV: Page Cache</translation>
+    </message>
+    <message>
+        <source>ページキャッシュ %1 を空にできませんでした: %2</source>
+        <translation>The page cache %1 could not be emptied: %2</translation>
+    </message>
+    <message>
+        <source>ページキャッシュ %1 に問題があります: %2</source>
+        <translation>The page cache %1 has a problem: %2</translation>
+    </message>
 </context>
 <context>
     <name>zorv::NetworkFailure</name>
@@ -429,6 +449,10 @@
     <message>
         <source>&apos;ページを修復するプログラム「%1」がインストールされていません。&apos;</source>
         <translation>&apos;The page repair program &quot;%1&quot; is not installed.&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;ページがキャッシュにありません（オフラインのため取得しませんでした）。&apos;</source>
+        <translation>&apos;The page is not in the cache (offline, so it was not fetched).&apos;</translation>
     </message>
 </context>
 <context>

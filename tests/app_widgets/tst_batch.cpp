@@ -44,8 +44,8 @@ class TestBatch : public QObject
     Q_OBJECT
 
     TestShop shop;
-    // The program's data and settings home, fresh for every test.
-    QScopedPointer<QTemporaryDir> home;
+    // The program's data and settings home and its cache home, fresh for every test.
+    QScopedPointer<QTemporaryDir> home, cacheHome;
 
     // The working folder with the store plug-in in its "plugins" folder (never
     // loaded from there) and the files, each holding its name.
@@ -74,7 +74,9 @@ private slots:
     void init()
     {
         home.reset(new QTemporaryDir);
+        cacheHome.reset(new QTemporaryDir);
         qputenv("XDG_DATA_HOME", home->path().toUtf8());
+        qputenv("XDG_CACHE_HOME", cacheHome->path().toUtf8());
         qputenv("XDG_CONFIG_HOME", home->path().toUtf8());
         qputenv("LC_ALL", "C.UTF-8");
     }
@@ -169,8 +171,10 @@ private slots:
         QCOMPARE(preview.lines.value(1),
                  line("Preview", files[1], rj100001Name + " (1).zip",
                       "'The name was changed because the file already exists.'"));
+        shop.clearRequests();
         Result real = zorv(dir.path(), QStringList{"-b"} + files); // run 1
         QCOMPARE(real.lines.replaceInStrings("Done", "Preview"), preview.lines);
+        QCOMPARE(shop.requests().size(), 0); // the preview's pages were kept
         const QStringList named = QDir(dir.path()).entryList({"*RJ100001]*"});
         const Result again = zorv(dir.path(), QStringList{"-b", "--json"} + named);
         QCOMPARE(again.lines.filter("{\"folder\"").filter("\"state\":\"unchanged\"").size(), 2);
@@ -202,6 +206,32 @@ private slots:
         for (const QString &folder :
              QDir(parent.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
             QVERIFY(QFileInfo::exists(parent.filePath(folder + "/RJ100001.zip")));
+    }
+
+    // The pages are kept in the user's cache folder: --offline renames from
+    // there alone and fails the others, --clear-cache empties it.
+    void pageCache()
+    {
+        QTemporaryDir dir;
+        QVERIFY(prepare(dir, {"RJ100001.zip"}));
+        const QString renamed = rj100001Name + ".zip";
+        const auto notCached = [](const QString &name) {
+            return line("エラー", name, "",
+                        "'ページがキャッシュにありません（オフラインのため取得しませんでした）。'");
+        };
+        shop.clearRequests();
+        QCOMPARE(zorv(dir.path(), {"-b", "--offline", "RJ100001.zip"}).lines.value(0),
+                 notCached("RJ100001.zip"));
+        QCOMPARE(shop.requests().size(), 0);
+        QCOMPARE(zorv(dir.path(), {"-b", "RJ100001.zip"}).exitCode, 0);
+        QVERIFY(QFile::exists(cacheHome->filePath("zorv/pages.sqlite")));
+        QVERIFY(QFile(dir.filePath("RJ100001.zip")).open(QIODevice::WriteOnly));
+        QCOMPARE(zorv(dir.path(), {"-b", "--offline", "RJ100001.zip"}).lines.value(0),
+                 line(done, "RJ100001.zip", rj100001Name + " (1).zip",
+                      "'ファイルが重複するので名前を修正しました。'"));
+        QCOMPARE(shop.requests().size(), 1);
+        QCOMPARE(zorv(dir.path(), {"--clear-cache"}).exitCode, 0);
+        QCOMPARE(zorv(dir.path(), {"-b", "--offline", renamed}).lines.value(0), notCached(renamed));
     }
 
     // A journal that cannot be written (a FIFO, never waited on) stops no

@@ -47,6 +47,7 @@ private slots:
     void initTestCase()
     {
         qputenv("XDG_CONFIG_HOME", work.path().toLocal8Bit());
+        qputenv("XDG_CACHE_HOME", work.path().toLocal8Bit());
         QCoreApplication::setApplicationName(QStringLiteral("zorv"));
         shop.addCatalogue(TestPaths::dataFile(QStringLiteral("pages")));
         qputenv("http_proxy", shop.proxyUrl().toLatin1());
@@ -129,6 +130,10 @@ private slots:
         QCOMPARE(QApplication::clipboard()->text(),
                  "エラー\tRJ999999.zip\t\tページが見つかりません (404)\n完了\tRJ100001 b.zip\t"
                  "[夜想曲工房] 星降る夜のオルゴール [RJ100001] [R-18] [2014-01-05] .zip\t\n");
+        // ツール/ページキャッシュを空にする empties the cache the run filled.
+        choose(Qt::Key_T, Qt::Key_E);
+        QCOMPARE(window->statusBar()->currentMessage(),
+                 QStringLiteral("ページキャッシュを空にしました。"));
     }
 
     // Tab and Shift+Tab leave the table for the drop area, where Enter asks

@@ -93,7 +93,10 @@ private slots:
     {
         work.reset(new QTemporaryDir);
         QVERIFY(QDir(work->path()).mkdir("dl"));
+        // The journal and the page cache of each test its own: a page kept
+        // by another test would spare a request this one counts.
         qputenv("XDG_DATA_HOME", work->filePath("data").toUtf8());
+        qputenv("XDG_CACHE_HOME", work->filePath("cache").toUtf8());
         shop.clearRequests();
         shop.clearBehaviours();
     }

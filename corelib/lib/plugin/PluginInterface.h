@@ -5,6 +5,8 @@
 // the binary contract and must not change.
 
 #include <QDomDocument>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QList>
 #include <QNetworkCookie>
 #include <QString>
@@ -35,6 +37,28 @@ struct WorkInfo
     QString date; // year-month-day, digits as printed on the page
     QString age;
     QStringList makers;
+
+    // As the program keeps it between runs; fields missing from the object
+    // stay empty. (Members without data: the record's layout is unchanged.)
+    QJsonObject toJson() const
+    {
+        return {{QStringLiteral("id"), id},
+                {QStringLiteral("title"), title},
+                {QStringLiteral("date"), date},
+                {QStringLiteral("age"), age},
+                {QStringLiteral("makers"), QJsonArray::fromStringList(makers)}};
+    }
+    static WorkInfo fromJson(const QJsonObject &object)
+    {
+        WorkInfo work;
+        work.id = object.value(QStringLiteral("id")).toString();
+        work.title = object.value(QStringLiteral("title")).toString();
+        work.date = object.value(QStringLiteral("date")).toString();
+        work.age = object.value(QStringLiteral("age")).toString();
+        for (const QJsonValue &maker : object.value(QStringLiteral("makers")).toArray())
+            work.makers.append(maker.toString());
+        return work;
+    }
 };
 
 class PluginInterface

@@ -4,21 +4,29 @@
 
 #include <QHash>
 #include <QQueue>
+#include <QSharedPointer>
 #include <QString>
 #include <QUrl>
 
 namespace zorv {
+
+class PageCache;
 
 // What the worker learnt from product pages during one run, by page address:
 // the parts of one product (a multi-part set, a manual beside its archive)
 // share their candidate pages, and the shop is asked for each page once.
 // Only a page that parsed and a "not found" answer are kept; anything else
 // may turn out differently when asked again. Bounded, and never kept beyond
-// the renamer that owns it.
+// the renamer that owns it, unless a page cache on disk backs it: then what
+// is learnt is kept there too, and what the memory lacks is looked up there.
 class PageMemory
 {
 public:
     static constexpr int DefaultCapacity = 1000;
+
+    // What a run does with the page cache: use it, fetch every page again
+    // and renew it, or fetch nothing and serve only what it holds.
+    enum CacheMode { UseCache, Refresh, Offline };
 
     struct Page
     {
@@ -28,16 +36,29 @@ public:
     };
 
     explicit PageMemory(int capacity = DefaultCapacity);
+    ~PageMemory();
 
-    // The oldest page is forgotten once the memory is full.
-    void remember(const QUrl &url, const Page &page);
-    bool recall(const QUrl &url, Page *page) const;
+    // Before the worker starts; without a cache (null) nothing outlives the run.
+    void setCache(QSharedPointer<PageCache> cache, CacheMode mode);
+    bool isOffline() const { return mode == Offline; }
+    // On the worker's thread as it ends: the cache's connection is that thread's.
+    void closeCache();
+
+    // The oldest page is forgotten once the memory is full. The cache keeps
+    // the page for the plug-in (name and version) that read it.
+    void remember(const QUrl &url, const Page &page, const PluginInfo &plugin);
+    bool recall(const QUrl &url, Page *page, const PluginInfo &plugin);
     int size() const { return pages.size(); }
 
 private:
+    void keep(const QString &key, const Page &page);
+
     const int capacity;
     QHash<QString, Page> pages;
     QQueue<QString> order; // oldest first
+    QSharedPointer<PageCache> cache;
+    CacheMode mode = UseCache;
+    int cacheGeneration = 0; // the cache's, when the memory last agreed with it
 };
 
 } // namespace zorv

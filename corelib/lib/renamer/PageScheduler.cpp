@@ -109,9 +109,14 @@ QList<int> PageScheduler::candidateOrder(const EntryPtr &entry) const
     return result;
 }
 
-bool PageScheduler::recall(const RequestPtr &request, PageMemory::Page *page) const
+void PageScheduler::setPageCache(QSharedPointer<PageCache> cache, PageMemory::CacheMode mode)
 {
-    return pages.recall(request->url(), page);
+    pages.setCache(cache, mode);
+}
+
+bool PageScheduler::recall(const EntryPtr &entry, const RequestPtr &request, PageMemory::Page *page)
+{
+    return pages.recall(request->url(), page, *entry->plugin()->information());
 }
 
 QDeadlineTimer PageScheduler::startFetch(const EntryPtr &entry)
@@ -161,9 +166,10 @@ void PageScheduler::noteAnswer(bool timedOut, bool answered)
         shopSilent = false;
 }
 
-void PageScheduler::remember(const RequestPtr &request, const PageMemory::Page &page)
+void PageScheduler::remember(const EntryPtr &entry, const RequestPtr &request,
+                             const PageMemory::Page &page)
 {
-    pages.remember(request->url(), page);
+    pages.remember(request->url(), page, *entry->plugin()->information());
 }
 
 void PageScheduler::noteFound(const EntryPtr &entry, const RequestPtr &request)

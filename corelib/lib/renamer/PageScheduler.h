@@ -33,8 +33,15 @@ public:
     // first in this run's order for an entry not seen before, else the one
     // the last failed page moved on to.
     RequestPtr next(const EntryPtr &entry);
-    // What this run learnt of the page before, if anything.
-    bool recall(const RequestPtr &request, PageMemory::Page *page) const;
+    // Before the worker starts: what is learnt of pages is also kept in this
+    // cache on disk and looked up there (none when null), as the mode says.
+    void setPageCache(QSharedPointer<PageCache> cache, PageMemory::CacheMode mode);
+    bool isOffline() const { return pages.isOffline(); }
+    // On the worker's thread as it ends: the cache's connection is that thread's.
+    void closeCache() { pages.closeCache(); }
+    // What this run (or the cache, for the entry's plug-in) learnt of the
+    // page before, if anything.
+    bool recall(const EntryPtr &entry, const RequestPtr &request, PageMemory::Page *page);
     // A page is about to be fetched: the file's deadline starts with its
     // first page, and a busy shop may be asked again for it.
     QDeadlineTimer startFetch(const EntryPtr &entry);
@@ -47,7 +54,7 @@ public:
     void noteAnswer(bool timedOut, bool answered);
     // A lasting answer (the product, or "not found") is not asked for again,
     // and the category a product was found on is tried first for its kin.
-    void remember(const RequestPtr &request, const PageMemory::Page &page);
+    void remember(const EntryPtr &entry, const RequestPtr &request, const PageMemory::Page &page);
     void noteFound(const EntryPtr &entry, const RequestPtr &request);
     // After a page: true when the entry goes on to its next candidate (its
     // index moved there). Otherwise the entry is finished, and a failed one

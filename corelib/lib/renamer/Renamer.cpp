@@ -2,7 +2,9 @@
 #include "utility/LogCategory.h"
 
 #include "plugin/PluginManager.h"
+#include "renamer/PageCache.h"
 #include "renamer/PageReader.h"
+#include "renamer/RenamerText.h"
 #include "renamer/RepairProtocol.h"
 
 #include <QCoreApplication>
@@ -20,6 +22,9 @@ namespace zorv {
 
 namespace {
 const unsigned long pollIntervalMs = 100;
+// The message of a file that an offline run cannot serve from the cache.
+const char *const offlineMessage = QT_TRANSLATE_NOOP(
+    "zorv::Renamer", "'ページがキャッシュにありません（オフラインのため取得しませんでした）。'");
 } // namespace
 
 Renamer::Renamer(QSharedPointer<Option> option, QObject *parent)
@@ -64,6 +69,11 @@ void Renamer::setMaxPageBytes(qint64 bytes)
 void Renamer::setRepairMemoryLimit(int mebibytes)
 {
     repairMemoryMiB = mebibytes;
+}
+
+void Renamer::setPageCache(QSharedPointer<PageCache> cache, PageMemory::CacheMode mode)
+{
+    scheduler.setPageCache(cache, mode);
 }
 
 void Renamer::add(const QList<QFileInfo> &files)
@@ -205,6 +215,7 @@ void Renamer::stopWorker()
 {
     qCDebug(lcZorv) << "renamer thread cleanup.";
     reader.reset();
+    scheduler.closeCache();
     delete retryTimer;
     retryTimer = nullptr;
     disconnect(downloader, nullptr, this, nullptr);
@@ -278,7 +289,7 @@ void Renamer::downloadFinished(const QNetworkReply *reply, const QByteArray &byt
     if (!reading.detail.isEmpty())
         entry->appendDetail(reading.detail);
     if (reading.page.found || reading.notFound)
-        scheduler.remember(request, reading.page);
+        scheduler.remember(entry, request, reading.page);
     settlePage(entry, request, reading.page, reading.nextAllowed, reading.notFound);
 }
 
@@ -286,13 +297,18 @@ bool Renamer::useRememberedPage(const EntryPtr &entry)
 {
     const RequestPtr request = scheduler.next(entry);
     PageMemory::Page page;
-    if (!scheduler.recall(request, &page))
+    const bool remembered = scheduler.recall(entry, request, &page);
+    // Offline, a page neither remembered nor cached fails without a request.
+    if (!remembered && !scheduler.isOffline())
         return false;
-    qCDebug(lcZorv).noquote() << QStringLiteral("remembered page. ") + request->url().toString();
+    qCDebug(lcZorv).noquote() << QLatin1String(remembered ? "remembered page. " : "offline. ") +
+                                     request->url().toString();
     entry->setStatus(Entry::Processing);
     entry->setMessage(QString());
     emit started(entry, request);
-    settlePage(entry, request, page, true, !page.found);
+    if (!remembered)
+        page.message = said(offlineMessage);
+    settlePage(entry, request, page, true, remembered && !page.found);
     return true;
 }
 

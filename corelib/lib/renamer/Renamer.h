@@ -27,6 +27,7 @@ namespace zorv {
 
 class Journal;
 class PageReader;
+class PageCache;
 
 // Drives every handed-over file from its product ID to its new name, one
 // entry and one page at a time, on a thread of its own: the scheduler says
@@ -65,6 +66,11 @@ public:
     void setFileDeadline(int milliseconds, int silentShopMilliseconds);
     void setMaxPageBytes(qint64 bytes);
     void setRepairMemoryLimit(int mebibytes);
+    // Before the worker starts: pages are also looked up in and kept in this
+    // cache on disk (none when null), as the mode says; its connection is
+    // opened and closed on the worker's thread.
+    void setPageCache(QSharedPointer<PageCache> cache,
+                      PageMemory::CacheMode mode = PageMemory::UseCache);
 
     // GUI thread: makes entries for the files the plug-ins recognise and queues them.
     void add(const QList<QFileInfo> &files);

@@ -6,11 +6,14 @@
 #include "TestShop.h"
 #include "data/Option.h"
 #include "plugin/PluginManager.h"
+#include "renamer/PageCache.h"
 #include "renamer/Renamer.h"
 #include "renamer/RepairProcess.h"
 #include "renamer/RepairProtocol.h"
 #include "renamer/WebDownloader.h"
 
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTextCodec>
 #include <QThread>
@@ -495,6 +498,105 @@ private slots:
         QCOMPARE(run.started.load(), message.isEmpty() ? 1 : 2); // retries add no row
         QCOMPARE(run.ends.last().status, int(message.isEmpty() ? Entry::Done : Entry::Error));
         QVERIFY2(run.ends.last().message.contains(message), qPrintable(run.ends.last().message));
+    }
+
+    // The pages of a run outlive it on disk: the next run asks the shop only
+    // for what expired, failed otherwise, was read by another plug-in version
+    // or is refreshed, and offline for nothing.
+    void pageCache_data()
+    {
+        QTest::addColumn<int>("softAnswer");   // VJ123456's first page, in both runs; "pro" serves
+        QTest::addColumn<int>("hoursLater");   // the second run's clock
+        QTest::addColumn<int>("mode");         // of the second run
+        QTest::addColumn<bool>("olderPlugin"); // the kept pages read by an older plug-in version
+        QTest::addColumn<int>("requests");     // in the second run
+        QTest::addColumn<QString>("message");  // a part of its last one; empty: Done
+        const int serve = TestShop::Serve, notFound = TestShop::NotFound;
+        const int use = PageMemory::UseCache, refresh = PageMemory::Refresh;
+        const QString offline = "'ページがキャッシュにありません";
+        QTest::addRow("page within 30 days") << serve << 29 * 24 << use << false << 0 << "";
+        QTest::addRow("page after 30 days") << serve << 30 * 24 + 1 << use << false << 1 << "";
+        QTest::addRow("not found within a day") << notFound << 23 << use << false << 0 << "";
+        QTest::addRow("not found after a day") << notFound << 25 << use << false << 1 << "";
+        QTest::addRow("server error") << int(TestShop::ServerError) << 0 << use << false << 1 << "";
+        QTest::addRow("refresh") << serve << 0 << refresh << false << 1 << "";
+        QTest::addRow("offline, expired")
+            << serve << 31 * 24 << int(PageMemory::Offline) << false << 0 << offline;
+        QTest::addRow("older plug-in version") << serve << 0 << use << true << 1 << "";
+    }
+
+    void pageCache()
+    {
+        QFETCH(int, softAnswer);
+        QFETCH(int, hoursLater);
+        QFETCH(int, mode);
+        QFETCH(bool, olderPlugin);
+        QFETCH(int, requests);
+        QFETCH(QString, message);
+        const QString path = work->filePath("cache/pages.sqlite");
+        shop.setPage(soft, pcHtml("T").toUtf8());
+        shop.setPage(pro, pcHtml("T").toUtf8());
+        shop.setBehaviour(soft, TestShop::Behaviour(softAnswer));
+        {
+            Run first;
+            first.renamer->setPageCache(QSharedPointer<PageCache>::create(path));
+            QVERIFY(first.run({file("VJ123456 a.zip")}));
+        }
+        if (olderPlugin) {
+            QSqlDatabase database = QSqlDatabase::addDatabase("QSQLITE", "older");
+            database.setDatabaseName(path);
+            QVERIFY(database.open());
+            QVERIFY(QSqlQuery(database).exec("UPDATE pages SET plugin_version = '0.9'"));
+        }
+        QSqlDatabase::removeDatabase("older");
+        auto cache = QSharedPointer<PageCache>::create(path);
+        cache->setClock([=] { return QDateTime::currentDateTimeUtc().addSecs(hoursLater * 3600); });
+        shop.clearRequests();
+        Run second;
+        second.renamer->setPageCache(cache, PageMemory::CacheMode(mode));
+        QVERIFY(second.run({file("VJ123456 b.zip")}));
+        QCOMPARE(shop.requests().size(), requests);
+        QCOMPARE(second.ends.last().status, int(message.isEmpty() ? Entry::Done : Entry::Error));
+        QVERIFY2(second.ends.last().message.contains(message),
+                 qPrintable(second.ends.last().message));
+    }
+
+    // A damaged cache or one another program holds costs no file: the run
+    // goes on and says so once; a damaged file is set aside.
+    void unusableCache_data()
+    {
+        QTest::addColumn<bool>("damaged"); // else another program is writing it
+        QTest::addRow("damaged") << true;
+        QTest::addRow("locked") << false;
+    }
+
+    void unusableCache()
+    {
+        QFETCH(bool, damaged);
+        const QString path = work->filePath("pages.sqlite");
+        shop.setPage(home, pcHtml("T", "RJ123456").toUtf8());
+        shop.setPage(soft, pcHtml("T").toUtf8());
+        QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other");
+        other.setDatabaseName(path);
+        QFile garbage(path);
+        if (damaged)
+            QVERIFY(garbage.open(QIODevice::WriteOnly) && garbage.write(QByteArray(8192, 'x')));
+        else
+            QVERIFY(other.open() && QSqlQuery(other).exec("PRAGMA journal_mode=WAL") &&
+                    QSqlQuery(other).exec("BEGIN IMMEDIATE"));
+        garbage.close();
+        LogCapture log;
+        {
+            Run run;
+            run.renamer->setPageCache(QSharedPointer<PageCache>::create(path));
+            QVERIFY(run.run({file("RJ123456.zip"), file("VJ123456.zip")}));
+            QCOMPARE(run.ends.last().status, int(Entry::Done));
+        }
+        QCOMPARE(log.matching("the page cache").size(), 1);
+        QCOMPARE(QFile::exists(path + ".damaged"), damaged);
+        other.close();
+        other = QSqlDatabase();
+        QSqlDatabase::removeDatabase("other");
     }
 };
 
