@@ -6,6 +6,7 @@
 #include "plugin/PluginManager.h"
 #include "utility/FileRename.h"
 #include "utility/LogCategory.h"
+#include "utility/XdgEnvironment.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -24,6 +25,7 @@ using zorv::PluginFolder;
 using zorv::PluginManager;
 using zorv::SingleInstance;
 using zorv::Translation;
+using zorv::XdgEnvironment;
 
 namespace {
 
@@ -188,7 +190,8 @@ int runBatch(int &argc, char **argv)
 int main(int argc, char *argv[])
 {
     // Before anything asks for the user's folders: ~/.config/zorv,
-    // ~/.local/share/zorv.
+    // ~/.local/share/zorv, ~/.cache/zorv.
+    XdgEnvironment::dropRelativeFolders();
     QCoreApplication::setApplicationName(QStringLiteral("zorv"));
     if (BatchRunner::isRequested(argc, argv))
         return runBatch(argc, argv);

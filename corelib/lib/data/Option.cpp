@@ -48,12 +48,7 @@ QString Option::filePath()
     const QFileInfo local(optionFileName);
     if (local.exists())
         return local.absoluteFilePath();
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    // A relative XDG_CONFIG_HOME is to be ignored: it would put the folder
-    // into whatever folder the program was started in.
-    const QString home = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (!home.isEmpty() && QDir::isRelativePath(home) && folder.startsWith(home))
-        folder = QDir::home().filePath(QStringLiteral(".config")) + folder.mid(home.size());
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     return QDir(folder).filePath(optionFileName);
 }
 

@@ -1,6 +1,9 @@
 #include "OptionText.h"
 #include "TestPaths.h"
+#include "data/Journal.h"
 #include "data/Option.h"
+#include "renamer/PageCache.h"
+#include "utility/XdgEnvironment.h"
 
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
@@ -75,13 +78,27 @@ private slots:
         QCOMPARE(readFile(path + ".new"), kept ? defaults : QByteArray("(none)"));
     }
 
-    // A relative XDG_CONFIG_HOME is ignored, as the XDG rules say.
-    void relativeConfigHomeIgnored()
+    // A relative XDG folder is ignored, as the XDG rules say: the options,
+    // the journal and the page cache never land in the folder the program
+    // was started in.
+    void relativeFoldersIgnored_data()
     {
-        qputenv("XDG_CONFIG_HOME", "relative");
-        QCOMPARE(Option::filePath(), QDir::homePath() + "/.config/" +
-                                         QCoreApplication::applicationName() + "/option.xml");
-        qunsetenv("XDG_CONFIG_HOME");
+        QTest::addColumn<QByteArray>("variable");
+        QTest::newRow("configuration") << QByteArray("XDG_CONFIG_HOME");
+        QTest::newRow("data") << QByteArray("XDG_DATA_HOME");
+        QTest::newRow("cache") << QByteArray("XDG_CACHE_HOME");
+    }
+    void relativeFoldersIgnored()
+    {
+        QFETCH(QByteArray, variable);
+        const QByteArray saved = qgetenv(variable.constData());
+        qputenv(variable.constData(), "relative");
+        XdgEnvironment::dropRelativeFolders();
+        const QStringList paths = {Option::filePath(), Journal::defaultPath(),
+                                   PageCache::defaultPath()};
+        qputenv(variable.constData(), saved);
+        for (const QString &path : paths)
+            QVERIFY2(QDir::isAbsolutePath(path), qPrintable(path));
     }
 
     // Every write beyond a few bytes fails, as on a full disk.
