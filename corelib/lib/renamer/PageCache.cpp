@@ -118,16 +118,15 @@ bool PageCache::lookup(const QUrl &url, const PluginInfo &plugin, PageMemory::Pa
     }
     if (!query.next())
         return false;
-    const bool found = query.value(0).toBool();
-    const qint64 age = nowMs() - query.value(3).toLongLong();
-    // A time ahead of the clock (a clock set back) is no proof of freshness.
-    const qint64 lifetime = (found ? FoundLifetimeDays : NotFoundLifetimeDays) * dayMs;
+    PageMemory::Page kept;
+    kept.found = query.value(0).toBool();
+    kept.fetchedMs = query.value(3).toLongLong();
     const QJsonDocument work = QJsonDocument::fromJson(query.value(1).toString().toUtf8());
-    if (age < 0 || age >= lifetime || !work.isObject())
+    if (!PageMemory::isFresh(kept, nowMs()) || !work.isObject())
         return false;
-    page->found = found;
-    page->work = WorkInfo::fromJson(work.object());
-    page->message = query.value(2).toString();
+    kept.work = WorkInfo::fromJson(work.object());
+    kept.message = query.value(2).toString();
+    *page = kept;
     return true;
 }
 
@@ -143,7 +142,7 @@ void PageCache::store(const QUrl &url, const PluginInfo &plugin, const PageMemor
     query.addBindValue(
         QString::fromUtf8(QJsonDocument(page.work.toJson()).toJson(QJsonDocument::Compact)));
     query.addBindValue(page.message);
-    query.addBindValue(nowMs());
+    query.addBindValue(page.fetchedMs);
     query.addBindValue(plugin.name);
     query.addBindValue(plugin.version);
     if (!query.exec())

@@ -48,6 +48,8 @@ public:
     QString path() const { return path_; }
     // Tests move the clock instead of waiting for pages to expire.
     void setClock(std::function<QDateTime()> clock);
+    // Now by that clock, in ms since the epoch.
+    qint64 nowMs() const;
 
     bool lookup(const QUrl &url, const PluginInfo &plugin, PageMemory::Page *page);
     void store(const QUrl &url, const PluginInfo &plugin, const PageMemory::Page &page);
@@ -74,7 +76,6 @@ private:
     void beginAnew();
     bool setAside(QString *aside);
     void report(const QString &problem);
-    qint64 nowMs() const;
 
     const QString path_;
     const int capacity;

@@ -2,6 +2,8 @@
 
 #include "renamer/PageCache.h"
 
+#include <QDateTime>
+
 namespace zorv {
 
 PageMemory::PageMemory(int capacity)
@@ -24,11 +26,29 @@ void PageMemory::closeCache()
         cache->close();
 }
 
+bool PageMemory::isFresh(const Page &page, qint64 nowMs)
+{
+    const qint64 dayMs = 24 * 60 * 60 * 1000;
+    const qint64 age = nowMs - page.fetchedMs;
+    const qint64 lifetime =
+        (page.found ? PageCache::FoundLifetimeDays : PageCache::NotFoundLifetimeDays) * dayMs;
+    // A time ahead of the clock (a clock set back) is no proof of freshness.
+    return age >= 0 && age < lifetime;
+}
+
+qint64 PageMemory::nowMs() const
+{
+    return cache ? cache->nowMs() : QDateTime::currentMSecsSinceEpoch();
+}
+
 void PageMemory::remember(const QUrl &url, const Page &page, const PluginInfo &plugin)
 {
-    keep(url.toString(QUrl::FullyEncoded), page);
+    Page learnt = page;
+    if (learnt.fetchedMs == 0)
+        learnt.fetchedMs = nowMs();
+    keep(url.toString(QUrl::FullyEncoded), learnt);
     if (cache)
-        cache->store(url, plugin, page);
+        cache->store(url, plugin, learnt);
 }
 
 bool PageMemory::recall(const QUrl &url, Page *page, const PluginInfo &plugin)
@@ -42,7 +62,7 @@ bool PageMemory::recall(const QUrl &url, Page *page, const PluginInfo &plugin)
     }
     const QString key = url.toString(QUrl::FullyEncoded);
     const auto found = pages.constFind(key);
-    if (found != pages.constEnd()) {
+    if (found != pages.constEnd() && isFresh(found.value(), nowMs())) {
         *page = found.value();
         return true;
     }

@@ -19,6 +19,8 @@ class PageCache;
 // may turn out differently when asked again. Bounded, and never kept beyond
 // the renamer that owns it, unless a page cache on disk backs it: then what
 // is learnt is kept there too, and what the memory lacks is looked up there.
+// A page serves as long as the cache's lifetimes allow, also from the memory
+// of a renamer that lives for days (a window left open, a watch).
 class PageMemory
 {
 public:
@@ -33,6 +35,7 @@ public:
         bool found = false; // parsed; otherwise the shop said it has no such page
         WorkInfo work;
         QString message;
+        qint64 fetchedMs = 0; // when the shop answered, in ms since the epoch
     };
 
     explicit PageMemory(int capacity = DefaultCapacity);
@@ -49,8 +52,12 @@ public:
     void remember(const QUrl &url, const Page &page, const PluginInfo &plugin);
     bool recall(const QUrl &url, Page *page, const PluginInfo &plugin);
     int size() const { return pages.size(); }
+    // Whether the page still serves at the time given (ms since the epoch).
+    static bool isFresh(const Page &page, qint64 nowMs);
 
 private:
+    // The cache's clock when there is a cache (tests move it), else the system's.
+    qint64 nowMs() const;
     void keep(const QString &key, const Page &page);
 
     const int capacity;

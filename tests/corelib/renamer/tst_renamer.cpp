@@ -561,6 +561,37 @@ private slots:
                  qPrintable(second.ends.last().message));
     }
 
+    // A renamer that lives for days (a window left open, a watch) asks again
+    // for a page its memory holds past the page's lifetime.
+    void longLivedRenamerAsksAgain_data()
+    {
+        QTest::addColumn<bool>("served");    // VJ123456's pages: the product, else "not found"
+        QTest::addColumn<int>("hoursLater"); // when the second file comes
+        QTest::addColumn<int>("requests");   // for both files
+        QTest::addRow("product within 30 days") << true << 29 * 24 << 1;
+        QTest::addRow("product after 30 days") << true << 30 * 24 + 1 << 2;
+        QTest::addRow("not found after a day") << false << 25 << 4;
+    }
+
+    void longLivedRenamerAsksAgain()
+    {
+        QFETCH(bool, served);
+        QFETCH(int, hoursLater);
+        QFETCH(int, requests);
+        if (served)
+            shop.setPage(soft, pcHtml("T").toUtf8());
+        std::atomic<int> hours{0};
+        auto cache = QSharedPointer<PageCache>::create(work->filePath("pages.sqlite"));
+        cache->setClock([&] { return QDateTime::currentDateTimeUtc().addSecs(hours * 3600); });
+        Run run;
+        run.renamer->setPageCache(cache);
+        QVERIFY(run.run({file("VJ123456 a.zip")}));
+        hours = hoursLater;
+        run.renamer->add({file("VJ123456 b.zip")});
+        QVERIFY(QTest::qWaitFor([&] { return run.allFinished > 1; }, 30000));
+        QCOMPARE(shop.requests().size(), requests);
+    }
+
     // A damaged cache or one another program holds costs no file: the run
     // goes on and says so once; a damaged file is set aside.
     void unusableCache_data()
