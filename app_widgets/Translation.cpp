@@ -48,12 +48,11 @@ bool Translation::install(Scope scope)
         translatorName, Qt::FindDirectChildrenOnly));
     const QLocale locale;
     // The C locale of scripts and tests keeps the texts as written, even
-    // when LANGUAGE names another language.
-    if (locale.language() == QLocale::C)
-        return false;
-    const QString language = chosenLanguage(locale);
+    // when LANGUAGE names another language, and so does a language without
+    // a translation: the interface is then Japanese, Qt's texts included.
+    QString language = locale.language() == QLocale::C ? QString() : chosenLanguage(locale);
     if (language.isEmpty())
-        return false;
+        language = japanese;
     bool installed = false;
     if (language != japanese)
         installed = load(QStringLiteral("zorv_") + language, programTranslations);

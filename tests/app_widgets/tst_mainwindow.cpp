@@ -211,6 +211,9 @@ private slots:
         QTest::newRow("Japanese") << QLocale(QLocale::Japanese, QLocale::Japan)
                                   << QStringList{"ファイル(&F)", "ツール(&T)", "ヘルプ(&H)"}
                                   << "キャンセル";
+        QTest::newRow("German, which has no translation: Japanese")
+            << QLocale(QLocale::German, QLocale::Germany)
+            << QStringList{"ファイル(&F)", "ツール(&T)", "ヘルプ(&H)"} << "キャンセル";
     }
 
     void languages()
@@ -227,8 +230,8 @@ private slots:
             shown << action->text();
         QCOMPARE(shown, menus);
         window.finalize();
-        const QString qtTexts = QLibraryInfo::location(QLibraryInfo::TranslationsPath) +
-                                "/qtbase_" + locale.name().section('_', 0, 0) + ".qm";
+        const QString qtTexts =
+            QLibraryInfo::location(QLibraryInfo::TranslationsPath) + "/qtbase_ja.qm";
         if (cancel != "Cancel" && !QFile::exists(qtTexts))
             QSKIP(qPrintable(qtTexts + " is missing (Debian: qttranslations5-l10n)"));
         QCOMPARE(QDialogButtonBox(QDialogButtonBox::Cancel).buttons().value(0)->text(), cancel);
