@@ -19,6 +19,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
+#include <QStandardPaths>
 #include <QThread>
 
 #include <cstdio>
@@ -77,8 +78,8 @@ const QString description = QStringLiteral(
     "taken back), 2 no file recognised or none given (nothing to undo; a folder\n"
     "that cannot be watched), 255 (-1) no plug-in could be loaded.\n"
     "\n"
-    "With --watch the files that land in the folders given (not in their\n"
-    "subfolders) are renamed as in batch mode, once each is finished: its size and\n"
+    "With --watch the files that land in the folders given (the user's download\n"
+    "folder when none is given; not in their subfolders) are renamed as in batch mode, once each is finished: its size and\n"
     "time unchanged for the settling time (--settle, 3 s) and no partial download\n"
     "(.part, .crdownload, .download, .opdownload, .partial, .!qB, .tmp) of it\n"
     "beside it. Files there at the start are left alone unless --existing is given.\n"
@@ -208,7 +209,8 @@ void BatchRunner::addOptions(QCommandLineParser &parser)
     });
     parser.addOptions(cacheOptions());
     parser.addPositionalArgument(QStringLiteral("files"),
-                                 QStringLiteral("Product files to rename (with --watch: folders). "
+                                 QStringLiteral("Product files to rename (with --watch: folders, "
+                                                "by default the download folder). "
                                                 "After \"--\" every argument is a file, even one "
                                                 "named like an option."),
                                  QStringLiteral("[--] FILE..."));
@@ -455,11 +457,14 @@ int BatchRunner::runWatch()
 }
 
 // A folder that cannot be watched now is a mistake in the command line, not
-// a folder to wait for.
+// a folder to wait for. Without a folder the user's download folder is
+// watched, wherever the desktop keeps it (~/Downloads, ~/ダウンロード, ...).
 bool BatchRunner::canWatch()
 {
     if (fileArguments.isEmpty() && skipped == 0)
-        return usageError(QStringLiteral("--watch needs a folder"));
+        fileArguments << QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    if (fileArguments.value(0).isEmpty())
+        return usageError(QStringLiteral("--watch needs a folder: the download folder is unknown"));
     bool watchable = skipped == 0; // names not valid in the system's encoding
     for (const QString &folder : qAsConst(fileArguments)) {
         const QString reason = FolderWatcher::unwatchable(folder, !dryRun);

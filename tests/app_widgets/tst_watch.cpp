@@ -238,6 +238,22 @@ private slots:
         QVERIFY(watch.lines.at(0).startsWith("完了\tRJ100005.zip"));
     }
 
+    // Without a folder, the download folder the desktop names is watched.
+    void downloadFolderByDefault()
+    {
+        QVERIFY(QDir(work->path()).mkpath(".config") &&
+                write(work->filePath(".config/user-dirs.dirs"),
+                      "XDG_DOWNLOAD_DIR=\"" + dl().toUtf8() + "\"\n", QIODevice::WriteOnly));
+        QProcess watch;
+        ProcessRun::start(watch, work->path(), {"--watch"}, ProcessRun::Batch, shop.proxyUrl());
+        QByteArray log;
+        QTRY_VERIFY_WITH_TIMEOUT((log += watch.readAllStandardError())
+                                     .contains("watching " + QDir(dl()).path().toUtf8()),
+                                 ProcessRun::timeout);
+        watch.terminate();
+        QVERIFY(watch.waitForFinished(ProcessRun::timeout) && watch.exitCode() == 0);
+    }
+
     // A folder that cannot be watched is a mistake in the command line.
     void unwatchableFolder()
     {
@@ -249,5 +265,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestWatch)
+ZORV_TEST_GUILESS_MAIN(TestWatch)
 #include "tst_watch.moc"

@@ -35,5 +35,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestNetworkFailure)
+ZORV_TEST_GUILESS_MAIN(TestNetworkFailure)
 #include "tst_networkfailure.moc"
