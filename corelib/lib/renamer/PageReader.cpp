@@ -132,18 +132,22 @@ bool PageReader::load(const QByteArray &html, const QDeadlineTimer &deadline,
         message = said(repairFailedMessage);
         return false;
     }
-    // A page the repair could not make XML of loads as an empty document,
-    // of which the plug-in says what it misses.
     switch (XmlUtility::loadRepairedPage(repaired.xml, document)) {
+    case XmlUtility::Loaded:
+        return true;
+    case XmlUtility::NotWellFormed:
+        // Not the plug-in's "no title, no ID, ..." of an empty document:
+        // the page has them, the repair did not make XML of it.
+        message = said(repairFailedMessage);
+        return false;
     case XmlUtility::TooDeep:
         message = said(nestedTooDeeplyMessage);
         return false;
     case XmlUtility::TooLarge:
         message = said(pageTooLargeMessage);
         return false;
-    default:
-        return true;
     }
+    return false;
 }
 
 } // namespace zorv

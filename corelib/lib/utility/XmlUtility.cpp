@@ -4,6 +4,8 @@
 #include <QDebug>
 #include <QXmlStreamReader>
 
+#include <algorithm>
+
 namespace zorv {
 
 bool XmlUtility::readUntilStartElement(QXmlStreamReader &reader, const QString &name)
@@ -52,11 +54,29 @@ XmlUtility::Load refuse(const char *function, XmlUtility::Load load, const char 
     return load;
 }
 
+// The repair writes a control character the page gave as a reference
+// ("&#1;", a character pasted into a review) as the character itself, which
+// XML does not allow: the stream reader would refuse the whole page where the
+// DOM reads past it. None of them (single bytes in UTF-8, never part of a
+// longer character) has a place in a product's fields.
+void dropControlCharacters(QByteArray *xml)
+{
+    const auto notAllowed = [](char c) {
+        const uchar byte = uchar(c);
+        return byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r';
+    };
+    xml->resize(int(std::remove_if(xml->begin(), xml->end(), notAllowed) - xml->begin()));
+}
+
 // One pass over the page's tokens: its depth, its size, and whether it is
 // XML at all.
 XmlUtility::Load check(const QByteArray &xml)
 {
     QXmlStreamReader reader(xml);
+    // Read as the DOM reads it: the repair keeps attributes with a prefix
+    // the page never declares ("xlink:href" of an inline icon, "v-on:click"),
+    // which are plain names to the DOM and errors to a namespace check.
+    reader.setNamespaceProcessing(false);
     UndeclaredEntities entities;
     reader.setEntityResolver(&entities);
     int depth = 0;
@@ -99,6 +119,7 @@ XmlUtility::Load XmlUtility::loadRepairedPage(QByteArray xml, QDomDocument *docu
     // the words around it together ("Garden:Night"). The character reference
     // keeps the character.
     xml.replace("&nbsp;", "&#160;");
+    dropControlCharacters(&xml);
     const Load checked = check(xml);
     if (checked != Loaded)
         return checked;

@@ -25,11 +25,12 @@ public:
     static constexpr int MaxElements = 500000;
 
     enum Load { Loaded, NotWellFormed, TooDeep, TooLarge };
-    // Loads a repaired page into a DOM, only after one pass of the stream
-    // reader (which does not recurse) has found it well-formed, without a
-    // document type declaration, nested at most MaxNestingDepth deep and
-    // with at most MaxElements elements. The document stays empty unless
-    // the page is Loaded.
+    // Loads a repaired page into a DOM, without namespace processing, only
+    // after one pass of the stream reader (which does not recurse) has found
+    // it well-formed as the DOM reads it, without a document type
+    // declaration, nested at most MaxNestingDepth deep and with at most
+    // MaxElements elements. Control characters XML does not allow are
+    // dropped first. The document stays empty unless the page is Loaded.
     static Load loadRepairedPage(QByteArray xml, QDomDocument *document);
 };
 

@@ -321,9 +321,9 @@ private slots:
     }
 
     // A page that crashes the repair, holds it past the file's time, makes it
-    // grow without end or nests too deep once repaired costs its own page:
-    // its file goes on to its next candidate while time is left, ends with
-    // the page's message, and the next file is renamed.
+    // grow without end, or is no XML or nests too deep once repaired costs
+    // its own page: its file goes on to its next candidate while time is
+    // left, ends with the page's message, and the next file is renamed.
     void hostilePage_data()
     {
         QTest::addColumn<QByteArray>("page");
@@ -337,6 +337,9 @@ private slots:
             << manyAttributes(50000) << 2000 << 1024 << timedOut << 1;
         QTest::newRow("grows without end, past the memory limit")
             << QByteArray("<!D><tr\n<dl<</table>") << 60000 << 200 << repairFailed << 2;
+        QTest::newRow("not XML once repaired")
+            << QByteArray("<html xmlns=\"http://www.w3.org/1999/xhtml\"><script>a[b[0]]>1</script>")
+            << 60000 << 1024 << repairFailed << 2;
         QTest::newRow("600 deep once repaired")
             << QByteArray("<div title=\"/>\">").repeated(600) << 60000 << 1024
             << "'ページの入れ子が深すぎるので読めません。'" << 2;

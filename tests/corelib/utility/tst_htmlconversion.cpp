@@ -33,6 +33,13 @@ private slots:
         QTest::newRow("NUL byte before the heading")
             << QByteArray("<p>a") + '\0' + "b</p><h1>作品</h1>" << int(XmlUtility::Loaded)
             << "作品";
+        // Read as the DOM reads them: an undeclared prefix is part of the
+        // name, and a control character given as a reference is dropped.
+        QTest::newRow("icon with 'xlink:href'")
+            << QByteArray("<h1><svg><use xlink:href=\"#star\"/></svg>作品</h1>")
+            << int(XmlUtility::Loaded) << "作品";
+        QTest::newRow("control character reference")
+            << QByteArray("<h1>作&#1;品&#0;</h1>") << int(XmlUtility::Loaded) << "作品";
         // "]]>" in a script (a nested index) ends its CDATA section early:
         // an empty document, not the part before the error.
         QTest::newRow("']]>' in a script")
