@@ -132,6 +132,14 @@ bool PageCache::lookup(const QUrl &url, const PluginInfo &plugin, PageMemory::Pa
 
 void PageCache::store(const QUrl &url, const PluginInfo &plugin, const PageMemory::Page &page)
 {
+    const QByteArray work = QJsonDocument(page.work.toJson()).toJson(QJsonDocument::Compact);
+    if (work.size() + page.message.toUtf8().size() > MaxRecordBytes) {
+        qCDebug(lcZorv).noquote() << QStringLiteral("%1 {page %2 not kept: over %3 bytes}")
+                                         .arg(QLatin1String(Q_FUNC_INFO),
+                                              url.toString(QUrl::FullyEncoded))
+                                         .arg(MaxRecordBytes);
+        return;
+    }
     if (!open())
         return;
     QSqlQuery query(QSqlDatabase::database(connectionName, false));
@@ -139,8 +147,7 @@ void PageCache::store(const QUrl &url, const PluginInfo &plugin, const PageMemor
                                  "fetched, plugin, plugin_version) VALUES (?, ?, ?, ?, ?, ?, ?)"));
     query.addBindValue(url.toString(QUrl::FullyEncoded));
     query.addBindValue(page.found ? 1 : 0);
-    query.addBindValue(
-        QString::fromUtf8(QJsonDocument(page.work.toJson()).toJson(QJsonDocument::Compact)));
+    query.addBindValue(QString::fromUtf8(work));
     query.addBindValue(page.message);
     query.addBindValue(page.fetchedMs);
     query.addBindValue(plugin.name);

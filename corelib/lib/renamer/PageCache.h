@@ -37,6 +37,9 @@ public:
     static constexpr int NotFoundLifetimeDays = 1;
     // Pages kept at most; the oldest go first.
     static constexpr int DefaultCapacity = 100000;
+    // A page whose fields and message take more, as kept, is not kept: the
+    // fields of a real page take a few hundred bytes.
+    static constexpr int MaxRecordBytes = 64 * 1024;
     // How long a statement waits for another program writing the cache.
     static constexpr int BusyTimeoutMs = 2000;
 

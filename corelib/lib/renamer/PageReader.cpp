@@ -44,6 +44,27 @@ QTextCodec *declaredCodec(const QNetworkReply *reply, const QByteArray &bytes)
     }
     return nullptr;
 }
+
+// The text cut to the length kept, never between the halves of a character
+// outside the Basic Multilingual Plane.
+QString capped(const QString &text)
+{
+    if (text.size() <= PageReader::MaxFieldLength)
+        return text;
+    const int length = PageReader::MaxFieldLength;
+    return text.left(text.at(length - 1).isHighSurrogate() ? length - 1 : length);
+}
+
+void capFields(PageMemory::Page *page)
+{
+    WorkInfo &work = page->work;
+    for (QString *text : {&work.id, &work.title, &work.date, &work.age, &page->message})
+        *text = capped(*text);
+    if (work.makers.size() > PageReader::MaxMakers)
+        work.makers.erase(work.makers.begin() + PageReader::MaxMakers, work.makers.end());
+    for (QString &maker : work.makers)
+        maker = capped(maker);
+}
 } // namespace
 
 PageReader::PageReader(std::function<bool()> cancelled)
@@ -101,9 +122,11 @@ void PageReader::readPage(PluginInterface *plugin, const QNetworkReply *reply,
         return;
     }
     QDomDocument document;
-    if (load(codec->toUnicode(bytes).toUtf8(), deadline, &document, reading))
-        reading->page.found =
-            plugin->parse(reply->url(), document, reading->page.work, reading->page.message);
+    if (!load(codec->toUnicode(bytes).toUtf8(), deadline, &document, reading))
+        return;
+    reading->page.found =
+        plugin->parse(reply->url(), document, reading->page.work, reading->page.message);
+    capFields(&reading->page);
 }
 
 bool PageReader::load(const QByteArray &html, const QDeadlineTimer &deadline,

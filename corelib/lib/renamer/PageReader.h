@@ -31,6 +31,13 @@ public:
         QString detail;          // Qt's own text of a failed download, for the entry's detail
     };
 
+    // What is kept of the fields a page gives: far more than a name shows
+    // (255 bytes hold at most 85 makers of one letter and ", "), and no
+    // more, so that a hostile page's megabytes fill neither the page memory
+    // of a renamer that lives for days nor the cache.
+    static constexpr int MaxFieldLength = 1024; // characters of each text and each maker
+    static constexpr int MaxMakers = 128;
+
     // The repair gives up as soon as cancelled says so.
     explicit PageReader(std::function<bool()> cancelled);
 

@@ -512,20 +512,25 @@ private slots:
         QTest::addColumn<int>("hoursLater");   // the second run's clock
         QTest::addColumn<int>("mode");         // of the second run
         QTest::addColumn<bool>("olderPlugin"); // the kept pages read by an older plug-in version
+        QTest::addColumn<int>("titleLength");  // of VJ123456's title, in characters
         QTest::addColumn<int>("requests");     // in the second run
         QTest::addColumn<QString>("message");  // a part of its last one; empty: Done
         const int serve = TestShop::Serve, notFound = TestShop::NotFound;
         const int use = PageMemory::UseCache, refresh = PageMemory::Refresh;
         const QString offline = "'ページがキャッシュにありません";
-        QTest::addRow("page within 30 days") << serve << 29 * 24 << use << false << 0 << "";
-        QTest::addRow("page after 30 days") << serve << 30 * 24 + 1 << use << false << 1 << "";
-        QTest::addRow("not found within a day") << notFound << 23 << use << false << 0 << "";
-        QTest::addRow("not found after a day") << notFound << 25 << use << false << 1 << "";
-        QTest::addRow("server error") << int(TestShop::ServerError) << 0 << use << false << 1 << "";
-        QTest::addRow("refresh") << serve << 0 << refresh << false << 1 << "";
+        QTest::addRow("page within 30 days") << serve << 29 * 24 << use << false << 1 << 0 << "";
+        QTest::addRow("page after 30 days") << serve << 30 * 24 + 1 << use << false << 1 << 1 << "";
+        QTest::addRow("not found within a day") << notFound << 23 << use << false << 1 << 0 << "";
+        QTest::addRow("not found after a day") << notFound << 25 << use << false << 1 << 1 << "";
+        QTest::addRow("server error")
+            << int(TestShop::ServerError) << 0 << use << false << 1 << 1 << "";
+        QTest::addRow("refresh") << serve << 0 << refresh << false << 1 << 1 << "";
         QTest::addRow("offline, expired")
-            << serve << 31 * 24 << int(PageMemory::Offline) << false << 0 << offline;
-        QTest::addRow("older plug-in version") << serve << 0 << use << true << 1 << "";
+            << serve << 31 * 24 << int(PageMemory::Offline) << false << 1 << 0 << offline;
+        // Kept as far as a name could show it, not skipped as too large to keep.
+        QTest::addRow("title of 100,000 characters")
+            << serve << 0 << use << false << 100000 << 0 << "";
+        QTest::addRow("older plug-in version") << serve << 0 << use << true << 1 << 1 << "";
     }
 
     void pageCache()
@@ -534,10 +539,11 @@ private slots:
         QFETCH(int, hoursLater);
         QFETCH(int, mode);
         QFETCH(bool, olderPlugin);
+        QFETCH(int, titleLength);
         QFETCH(int, requests);
         QFETCH(QString, message);
         const QString path = work->filePath("cache/pages.sqlite");
-        shop.setPage(soft, pcHtml("T").toUtf8());
+        shop.setPage(soft, pcHtml(QString(titleLength, u'星')).toUtf8());
         shop.setPage(pro, pcHtml("T").toUtf8());
         shop.setBehaviour(soft, TestShop::Behaviour(softAnswer));
         {
@@ -562,6 +568,22 @@ private slots:
         QCOMPARE(second.ends.last().status, int(message.isEmpty() ? Entry::Done : Entry::Error));
         QVERIFY2(second.ends.last().message.contains(message),
                  qPrintable(second.ends.last().message));
+    }
+
+    // No row of the cache grows past its bound, whatever a plug-in read.
+    void oversizedPageNotKept()
+    {
+        PageCache cache(work->filePath("pages.sqlite"));
+        PluginInfo plugin;
+        plugin.name = plugin.version = "P";
+        PageMemory::Page page;
+        page.found = true;
+        page.fetchedMs = cache.nowMs();
+        cache.store(QUrl("http://a/"), plugin, page);
+        page.work.makers = QVector<QString>(64, QString(1024, u'星')).toList();
+        cache.store(QUrl("http://b/"), plugin, page);
+        QVERIFY(cache.lookup(QUrl("http://a/"), plugin, &page));
+        QVERIFY(!cache.lookup(QUrl("http://b/"), plugin, &page));
     }
 
     // A renamer that lives for days (a window left open, a watch) asks again
