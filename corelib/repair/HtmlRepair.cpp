@@ -61,8 +61,29 @@ Bool TIDY_CALL keepFirstLines(TidyDoc doc, TidyReportLevel, uint, uint, ctmbstr 
     return no;
 }
 
-// Parse, repair and write; a negative status skips what follows.
-int run(TidyDoc doc, const QByteArray &html, TidyBuffer *output)
+// Whether an element of the tree carries more than MaxAttributes attributes.
+// Walked in document order without recursion: the tree may be deep.
+bool hasCrowdedElement(TidyDoc doc)
+{
+    for (TidyNode node = tidyGetRoot(doc); node;) {
+        int attributes = 0;
+        for (TidyAttr attribute = tidyAttrFirst(node);
+             attribute && attributes <= HtmlRepair::MaxAttributes;
+             attribute = tidyAttrNext(attribute))
+            ++attributes;
+        if (attributes > HtmlRepair::MaxAttributes)
+            return true;
+        TidyNode next = tidyGetChild(node);
+        for (; !next && node; node = tidyGetParent(node))
+            next = tidyGetNext(node);
+        node = next;
+    }
+    return false;
+}
+
+// Parse, repair and write; a negative status skips what follows, and so
+// does a tree too large to write.
+int run(TidyDoc doc, const QByteArray &html, TidyBuffer *output, bool *tooLarge)
 {
     TidyBuffer input;
     tidyBufInit(&input);
@@ -72,6 +93,9 @@ int run(TidyDoc doc, const QByteArray &html, TidyBuffer *output)
     tidyBufDetach(&input);
     if (status >= 0)
         status = tidyCleanAndRepair(doc);
+    *tooLarge = status >= 0 && hasCrowdedElement(doc);
+    if (*tooLarge)
+        return status;
     if (status >= 0)
         status = tidyRunDiagnostics(doc);
     // Shop pages are rarely free of errors; their repaired form is still
@@ -105,7 +129,7 @@ HtmlRepair::Result HtmlRepair::toXml(const QByteArray &html)
             break;
     }
     if (setOption(doc, TidyWrapLen, 0, "0") && tidyOptSetValue(doc, TidyCharEncoding, "utf8")) {
-        result.status = run(doc, html, &output);
+        result.status = run(doc, html, &output, &result.tooLarge);
         if (result.status >= 0 && output.bp)
             result.xml = QByteArray(reinterpret_cast<const char *>(output.bp), int(output.size));
     }

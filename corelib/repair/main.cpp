@@ -70,7 +70,8 @@ bool readPage(QByteArray *page)
 
 bool writeAnswer(int channel, const HtmlRepair::Result &result)
 {
-    return writeFully(channel, RepairProtocol::length(quint32(result.status)) +
+    const qint32 status = result.tooLarge ? RepairProtocol::TooLargeStatus : result.status;
+    return writeFully(channel, RepairProtocol::length(quint32(status)) +
                                    RepairProtocol::length(quint32(result.xml.size())) + result.xml +
                                    RepairProtocol::length(quint32(result.report.size())) +
                                    result.report);

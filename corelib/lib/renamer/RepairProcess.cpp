@@ -159,6 +159,12 @@ RepairProcess::Outcome RepairProcess::await(const QDeadlineTimer &deadline,
             // The helper writes its errors only when it fails: what is there
             // now need not be kept.
             process->readAllStandardError();
+            if (status == RepairProtocol::TooLargeStatus) {
+                qCDebug(lcZorv).noquote()
+                    << QStringLiteral("%1 {error: the repaired page is too large to check}")
+                           .arg(QLatin1String(Q_FUNC_INFO));
+                return TooLarge;
+            }
             if (status != 0)
                 qCDebug(lcZorv).noquote()
                     << QStringLiteral("%1 {%2 :%3")

@@ -28,7 +28,7 @@ public:
         Repaired, // the XML, possibly empty when the library gave up on the page
         TimedOut, // the deadline came first
         Failed,   // the helper crashed, hit a limit, or did not start
-        TooLarge, // the XML is larger than allowed
+        TooLarge, // the XML is larger than allowed, or the helper refused the page as too large
         Missing,  // no helper is installed
         Cancelled // the caller stopped waiting
     };

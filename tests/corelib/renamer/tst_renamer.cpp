@@ -335,6 +335,9 @@ private slots:
             << "<p>" + crashMark << 60000 << 1024 << repairFailed << 2;
         QTest::newRow("50,000 attributes, past the file's time")
             << manyAttributes(50000) << 2000 << 1024 << timedOut << 1;
+        QTest::newRow("1,001 attributes on one element")
+            << manyAttributes(1001) << 60000 << 1024
+            << "'ページが大きすぎるので読み込みを中止しました。'" << 2;
         QTest::newRow("grows without end, past the memory limit")
             << QByteArray("<!D><tr\n<dl<</table>") << 60000 << 200 << repairFailed << 2;
         QTest::newRow("not XML once repaired")
