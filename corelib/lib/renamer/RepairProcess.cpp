@@ -107,8 +107,12 @@ bool RepairProcess::start()
     process->setArguments({QStringLiteral("--memory-mib"), QString::number(memoryMiB)});
     process->setReadChannel(QProcess::StandardOutput);
     process->start();
-    if (process->waitForStarted(startTimeoutMs))
+    if (process->waitForStarted(startTimeoutMs)) {
+        qCDebug(lcZorv).noquote() << QStringLiteral("%1 {page repair helper started as process %2}")
+                                         .arg(QLatin1String(Q_FUNC_INFO))
+                                         .arg(process->processId());
         return true;
+    }
     qCWarning(lcZorv).noquote() << QStringLiteral("%1 {error: %2 did not start: %3}")
                                        .arg(QLatin1String(Q_FUNC_INFO), helperPath,
                                             process->errorString());
@@ -130,6 +134,13 @@ void RepairProcess::stop(const QString &why)
     answer.clear();
 }
 
+QString RepairProcess::ending() const
+{
+    return process->exitStatus() == QProcess::CrashExit
+               ? QStringLiteral("it crashed")
+               : QStringLiteral("it ended with exit code %1").arg(process->exitCode());
+}
+
 RepairProcess::Result RepairProcess::repair(const QByteArray &html, const QDeadlineTimer &deadline,
                                             const std::function<bool()> &cancelled)
 {
@@ -138,6 +149,11 @@ RepairProcess::Result RepairProcess::repair(const QByteArray &html, const QDeadl
         result.outcome = Missing;
         return result;
     }
+    // A helper that ended since the last page (the OOM killer, a user's
+    // kill) would cost this page. Polled: the thread's event loop may or may
+    // not have noticed it yet.
+    if (process && (process->state() == QProcess::NotRunning || process->waitForFinished(0)))
+        stop(ending() + QStringLiteral(" while idle"));
     if (html.size() > qint64(RepairProtocol::MaxPartBytes) || (!process && !start()))
         return result;
     answer.clear();
@@ -182,9 +198,7 @@ RepairProcess::Outcome RepairProcess::await(const QDeadlineTimer &deadline,
             break;
         }
         if (process->state() == QProcess::NotRunning) {
-            stop(process->exitStatus() == QProcess::CrashExit
-                     ? QStringLiteral("it crashed")
-                     : QStringLiteral("it ended with exit code %1").arg(process->exitCode()));
+            stop(ending());
             return Failed;
         }
         if (deadline.hasExpired()) {

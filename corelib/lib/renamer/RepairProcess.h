@@ -64,6 +64,8 @@ private:
 
     bool start();
     void stop(const QString &why);
+    // How the helper that is no longer running ended, for the log.
+    QString ending() const;
     // Reads the helper's answer until it is whole or the wait ends.
     Outcome await(const QDeadlineTimer &deadline, const std::function<bool()> &cancelled,
                   Result *result);

@@ -1,11 +1,15 @@
 // The repair of shop pages into XML through the real repair helper, and the
 // check of its output before the DOM. Real messy pages (scripts holding "<"
 // and "&&", bare ampersands, comments) are read through the page catalogue.
+#include "LogCapture.h"
 #include "TestPaths.h"
 #include "renamer/RepairProcess.h"
 #include "utility/XmlUtility.h"
 
 #include <QtTest>
+
+#include <csignal>
+#include <sys/wait.h>
 
 using zorv::RepairProcess;
 using zorv::XmlUtility;
@@ -71,6 +75,23 @@ private slots:
         QDomDocument document;
         QCOMPARE(int(XmlUtility::loadRepairedPage(repaired.xml, &document)), load);
         QCOMPARE(document.elementsByTagName("h1").item(0).toElement().text(), heading);
+    }
+
+    // A helper that died while idle (the OOM killer, a user's kill) costs no
+    // page: the next one is repaired by a new helper.
+    void helperDiedWhileIdle()
+    {
+        LogCapture log;
+        RepairProcess repair(TestPaths::repairHelper());
+        QCOMPARE(int(repair.repair("<p>x</p>", QDeadlineTimer(60000)).outcome),
+                 int(RepairProcess::Repaired));
+        const QString started = log.matching("started as process ").value(0);
+        const pid_t helper = started.section(' ', -1).chopped(1).toInt();
+        QVERIFY2(helper > 0 && kill(helper, SIGKILL) == 0, qPrintable(started));
+        siginfo_t ended;
+        waitid(P_PID, id_t(helper), &ended, WEXITED | WNOWAIT); // dead, not yet reaped by Qt
+        QCOMPARE(int(repair.repair("<p>x</p>", QDeadlineTimer(60000)).outcome),
+                 int(RepairProcess::Repaired));
     }
 };
 
