@@ -14,13 +14,18 @@
 #include <QStandardPaths>
 #include <QVariant>
 
+#include <utility>
+
 namespace zorv {
 
 namespace {
 
 const qint64 dayMs = 24 * 60 * 60 * 1000;
 
-// SQLite's primary result codes that say the file itself is broken.
+// SQLite's primary result codes that say another connection holds the file.
+const int sqliteBusy = 5;
+const int sqliteLocked = 6;
+// Those that say the file itself is broken.
 const int sqliteCorrupt = 11;
 const int sqliteNotADatabase = 26;
 
@@ -66,9 +71,14 @@ void closeConnection(const QString &name)
     QSqlDatabase::removeDatabase(name);
 }
 
+int primaryCode(const QSqlError &error)
+{
+    return error.nativeErrorCode().toInt() & 0xff;
+}
+
 bool isDamage(const QSqlError &error)
 {
-    const int code = error.nativeErrorCode().toInt() & 0xff;
+    const int code = primaryCode(error);
     return code == sqliteCorrupt || code == sqliteNotADatabase;
 }
 
@@ -212,6 +222,16 @@ void PageCache::close()
 
 void PageCache::fail(const QSqlError &error)
 {
+    // Another program held the file past the busy time-out (a clearing, a
+    // prune of a large cache, a backup): this lookup or store is skipped,
+    // and the next one may well find the file free.
+    const int code = primaryCode(error);
+    if (code == sqliteBusy || code == sqliteLocked) {
+        report(busyReported, QStringLiteral("is held by another program (%1); pages are "
+                                            "fetched without it while it is")
+                                 .arg(error.text()));
+        return;
+    }
     // Set aside at the next open or close, when no query uses the file.
     if (isDamage(error) && !setAsideOnce) {
         state = Damaged;
@@ -219,7 +239,8 @@ void PageCache::fail(const QSqlError &error)
         return;
     }
     state = Unusable;
-    report(QStringLiteral("cannot be used (%1); pages are fetched without it").arg(error.text()));
+    report(reported,
+           QStringLiteral("cannot be used (%1); pages are fetched without it").arg(error.text()));
 }
 
 void PageCache::beginAnew()
@@ -229,14 +250,15 @@ void PageCache::beginAnew()
     QString aside;
     if (!setAside(&aside)) {
         state = Unusable;
-        report(QStringLiteral("is damaged (%1) and cannot be set aside; pages are fetched "
+        report(reported,
+               QStringLiteral("is damaged (%1) and cannot be set aside; pages are fetched "
                               "without it")
                    .arg(damage));
         return;
     }
     state = Closed;
-    report(QStringLiteral("was damaged (%1); it is set aside as %2 and a new one begun")
-               .arg(damage, aside));
+    report(reported, QStringLiteral("was damaged (%1); it is set aside as %2 and a new one begun")
+                         .arg(damage, aside));
 }
 
 bool PageCache::setAside(QString *aside)
@@ -249,11 +271,10 @@ bool PageCache::setAside(QString *aside)
     return FileRename::renameNoReplace(path_, *aside, nullptr) == FileRename::Renamed;
 }
 
-void PageCache::report(const QString &problem)
+void PageCache::report(bool &said, const QString &problem)
 {
-    if (reported)
+    if (std::exchange(said, true))
         return;
-    reported = true;
     qCWarning(lcZorv).noquote() << QStringLiteral("the page cache %1 %2").arg(path_, problem);
     emit failed(problem);
 }

@@ -20,9 +20,11 @@ namespace zorv {
 // the plug-in's name and version. A page read by another plug-in version, or
 // kept past its lifetime, counts as never seen.
 //
-// Never a cause of failure: a cache that is locked, unreadable, full or
-// damaged is named once (in the log and by failed()) and the run goes on
-// without it; a damaged file is set aside and a new one begun.
+// Never a cause of failure: a cache that is unreadable, full or damaged is
+// named once (in the log and by failed()) and the run goes on without it; a
+// damaged file is set aside and a new one begun. A cache another program
+// holds past the busy time-out is named once too, and skipped only for the
+// lookups and stores that find it held.
 //
 // lookup(), store() and close() belong to one thread at a time, the one that
 // uses the cache (a database connection may not change threads); clear() and
@@ -65,7 +67,8 @@ public:
     int generation() const { return generation_; }
 
 signals:
-    // Once: why the cache is not used, or was begun anew.
+    // Once: why the cache is not used, or was begun anew; and once that
+    // another program held it.
     void failed(const QString &problem);
 
 private:
@@ -78,13 +81,15 @@ private:
     void fail(const QSqlError &error);
     void beginAnew();
     bool setAside(QString *aside);
-    void report(const QString &problem);
+    // Names the problem in the log and by failed(), unless said is set.
+    void report(bool &said, const QString &problem);
 
     const QString path_;
     const int capacity;
     const QString connectionName;
     State state = Closed;
-    bool reported = false;
+    bool reported = false;     // that the cache is not used, or was begun anew
+    bool busyReported = false; // that another program held it
     bool setAsideOnce = false;
     QString damage;          // what showed the file damaged
     qint64 rowsEstimate = 0; // at least the rows the file holds, as far as this object knows
