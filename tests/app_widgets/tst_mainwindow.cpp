@@ -250,6 +250,9 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(states(names.mid(0, 1)), "完了", 60000);
         QVERIFY(QFile::exists(dir.filePath(previewed)) && QFile::exists(paths[1]));
         QCOMPARE(shop.requests().size(), 0);
+        // Dropped again, the file taken out is looked up anew.
+        drop({paths[1]});
+        QTRY_COMPARE_WITH_TIMEOUT(states(names.mid(1)), "プレビュー", 60000);
         choose(Qt::Key_T, Qt::Key_V);
 
         // ツール/元に戻す: the row shows the file's old name again and says so.
