@@ -414,6 +414,8 @@ void BatchRunner::startRenamer()
     connect(renamer, SIGNAL(created(QList<EntryPtr>)), this, SLOT(onCreated(QList<EntryPtr>)));
     connect(renamer, SIGNAL(finished(EntryPtr, RequestPtr)), this,
             SLOT(onFinished(EntryPtr, RequestPtr)));
+    connect(renamer, SIGNAL(shopUnreachable(QString, QString, QString)), this,
+            SLOT(onShopUnreachable(QString, QString)));
     connect(workerThread, SIGNAL(started()), renamer, SLOT(doWork()));
 }
 
@@ -555,6 +557,17 @@ void BatchRunner::onEventsUnavailable(QString folder)
                               "every %3 s")
                    .arg(programName, folder)
                    .arg(FolderWatcher::DefaultRescanMs / 1000));
+}
+
+// Said once for an outage: the files go on one by one, and each failed
+// file's line says why in the result.
+void BatchRunner::onShopUnreachable(QString host, QString proxy)
+{
+    writeError(
+        QStringLiteral("%1: the shop %2 cannot be reached%3: the network or the proxy "
+                       "setting (http_proxy) may be the cause; the files go on one by one")
+            .arg(programName, host,
+                 proxy.isEmpty() ? QString() : QStringLiteral(" through the proxy %1").arg(proxy)));
 }
 
 void BatchRunner::onCreated(QList<EntryPtr> entries)

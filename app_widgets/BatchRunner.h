@@ -78,6 +78,7 @@ private slots:
     void onFolderLost(QString folder);
     void onFolderBack(QString folder);
     void onEventsUnavailable(QString folder);
+    void onShopUnreachable(QString host, QString proxy);
 
 private:
     static void addOptions(QCommandLineParser &parser);

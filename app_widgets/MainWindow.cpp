@@ -17,13 +17,16 @@
 
 #include <QAction>
 #include <QBrush>
+#include <QCloseEvent>
 #include <QColor>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFrame>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
@@ -32,6 +35,7 @@
 #include <QMimeData>
 #include <QPixmap>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
@@ -100,6 +104,7 @@ void MainWindow::createMenus()
     quitAction->setShortcut(QKeySequence(Qt::CTRL + Qt::Key_Q));
     connect(quitAction, SIGNAL(triggered()), this, SLOT(close()));
     QMenu *toolMenu = mainMenuBar->addMenu(tr("ツール(&T)"));
+    addRunActions(toolMenu);
     QAction *configAction = toolMenu->addAction(tr("設定(&C)"));
     connect(configAction, SIGNAL(triggered()), this, SLOT(onTriggered_menu_tool_config()));
     QAction *undoAction = toolMenu->addAction(tr("元に戻す(&U)"));
@@ -116,6 +121,23 @@ void MainWindow::createMenus()
     setMenuBar(mainMenuBar);
 }
 
+// Review first (remembered between starts, off until chosen), then rename
+// what was reviewed, stop, and try again what failed or was stopped.
+void MainWindow::addRunActions(QMenu *menu)
+{
+    reviewAction = menu->addAction(tr("変更前に確認する(&V)"));
+    reviewAction->setCheckable(true);
+    menu->addSeparator();
+    executeAction = menu->addAction(tr("変更を実行(&R)"));
+    executeAction->setShortcut(QKeySequence(Qt::CTRL + Qt::Key_R));
+    connect(executeAction, SIGNAL(triggered()), this, SLOT(onTriggered_menu_tool_execute()));
+    stopAction = menu->addAction(tr("停止(&S)"));
+    connect(stopAction, SIGNAL(triggered()), this, SLOT(onTriggered_menu_tool_stop()));
+    retryAction = menu->addAction(tr("再試行(&T)"));
+    connect(retryAction, SIGNAL(triggered()), this, SLOT(onTriggered_menu_tool_retry()));
+    menu->addSeparator();
+}
+
 void MainWindow::createStatusBar()
 {
     mainStatusBar = new QStatusBar(this);
@@ -125,6 +147,15 @@ void MainWindow::createStatusBar()
     mainStatusBar->addWidget(progressBar, 0);
     // Hidden until the worker starts on its first entry.
     progressBar->setVisible(false);
+    // Beside the progress bar, once the list has rows.
+    executeButton = new QPushButton(executeAction->text(), mainStatusBar);
+    stopButton = new QPushButton(stopAction->text(), mainStatusBar);
+    for (QPushButton *button : {executeButton, stopButton}) {
+        mainStatusBar->addWidget(button, 0);
+        button->setVisible(false);
+    }
+    connect(executeButton, SIGNAL(clicked()), executeAction, SLOT(trigger()));
+    connect(stopButton, SIGNAL(clicked()), stopAction, SLOT(trigger()));
     setStatusBar(mainStatusBar);
 }
 
@@ -139,11 +170,45 @@ void MainWindow::createCentralWidget()
     // The area takes half the room while the table is empty, a line once
     // the table has rows.
     centralLayout->addWidget(dropArea, 1);
+    createNotice(central);
     centralLayout->addWidget(table, 1);
     connect(dropArea, SIGNAL(dropped(const QMimeData *)), this, SLOT(onDropped(const QMimeData *)));
     connect(table, SIGNAL(dropped(const QMimeData *)), this, SLOT(onDropped(const QMimeData *)));
+    connect(table, SIGNAL(removalRequested(QList<int>)), this,
+            SLOT(onRemovalRequested(QList<int>)));
+    // Esc stops the run while the table has the focus; the list's context
+    // menu offers the stop too.
+    stopAction->setShortcut(QKeySequence(Qt::Key_Escape));
+    stopAction->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    table->addAction(stopAction);
+    // From the list on to the buttons that act on it.
+    setTabOrder(table, executeButton);
+    setTabOrder(executeButton, stopButton);
     connect(dropArea, SIGNAL(activated()), this, SLOT(onTriggered_menu_file_open()));
     setCentralWidget(central);
+}
+
+// The notice that the shop cannot be reached, hidden until it is said.
+void MainWindow::createNotice(QWidget *parent)
+{
+    notice = new QFrame(parent);
+    notice->setObjectName(QStringLiteral("shopUnreachableNotice"));
+    notice->setFrameShape(QFrame::StyledPanel);
+    notice->setAutoFillBackground(true);
+    QPalette palette = notice->palette();
+    palette.setColor(QPalette::Window, QColor(QStringLiteral("lightyellow")));
+    palette.setColor(QPalette::WindowText, QColor(QStringLiteral("black")));
+    notice->setPalette(palette);
+    QHBoxLayout *layout = new QHBoxLayout(notice);
+    noticeLabel = new QLabel(notice);
+    noticeLabel->setWordWrap(true);
+    noticeLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QPushButton *retry = new QPushButton(tr("再試行"), notice);
+    layout->addWidget(noticeLabel, 1);
+    layout->addWidget(retry, 0);
+    connect(retry, SIGNAL(clicked()), retryAction, SLOT(trigger()));
+    notice->setVisible(false);
+    centralLayout->addWidget(notice, 0);
 }
 
 // The size, place and columns the window had when it was last closed; on the
@@ -151,6 +216,7 @@ void MainWindow::createCentralWidget()
 void MainWindow::restoreWindowState()
 {
     const QSettings settings(windowSettingsPath(), QSettings::IniFormat);
+    reviewAction->setChecked(settings.value(QStringLiteral("reviewFirst"), false).toBool());
     if (restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray())) {
         restoreState(settings.value(QStringLiteral("state")).toByteArray());
         table->setColumnWidths(settings.value(QStringLiteral("columns")).toList());
@@ -168,6 +234,7 @@ void MainWindow::saveWindowState() const
     settings.setValue(QStringLiteral("geometry"), saveGeometry());
     settings.setValue(QStringLiteral("state"), saveState());
     settings.setValue(QStringLiteral("columns"), table->columnWidths());
+    settings.setValue(QStringLiteral("reviewFirst"), reviewAction->isChecked());
 }
 
 QString MainWindow::windowSettingsPath()
@@ -193,6 +260,7 @@ void MainWindow::startRenamer()
     journal.reset(new Journal);
     journal->beginRun(QStringLiteral("window"));
     renamer->setJournal(journal);
+    renamer->setPauseWhenUnreachable(true);
     workerThread = new QThread;
     connect(renamer, SIGNAL(created(QList<EntryPtr>)), this, SLOT(onCreated(QList<EntryPtr>)));
     connect(renamer, SIGNAL(started(EntryPtr, RequestPtr)), this,
@@ -200,6 +268,8 @@ void MainWindow::startRenamer()
     connect(renamer, SIGNAL(finished(EntryPtr, RequestPtr)), this,
             SLOT(onFinished(EntryPtr, RequestPtr)));
     connect(renamer, SIGNAL(allFinished()), this, SLOT(onAllFinished()));
+    connect(renamer, SIGNAL(shopUnreachable(QString, QString, QString)), this,
+            SLOT(onShopUnreachable(QString, QString, QString)));
     connect(workerThread, SIGNAL(started()), renamer, SLOT(doWork()));
 
     // Files named on the command line are queued while the renamer still
@@ -239,12 +309,17 @@ void MainWindow::onCreated(QList<EntryPtr> entries)
 {
     int total = 0;
     renamer->counts(&total);
-    table->setRowCount(total);
+    // A row for every entry ever made, those taken out of the list too
+    // (hidden): the row of an entry is its number.
+    if (!entries.isEmpty())
+        table->setRowCount(qMax(table->rowCount(), entries.last()->number() + 1));
 
     for (const EntryPtr &entry : qAsConst(entries)) {
         const QString identity = FileIdentity::of(entry->fileInfo().absoluteFilePath()).key();
-        waitingFiles.insert(identity);
+        waitingFiles.insert(identity, entry->fileInfo().absoluteFilePath());
         entryFiles.insert(entry->number(), identity);
+        listedEntries.insert(entry->number(), entry);
+        recognisedPaths.insert(entry->fileInfo().absoluteFilePath());
         const PluginInterface *plugin = entry->plugin();
         const QString host = plugin ? plugin->information()->support : QString();
         const QStringList texts = {entry->id(),
@@ -263,11 +338,14 @@ void MainWindow::onCreated(QList<EntryPtr> entries)
     progressBar->setMaximum(total);
     statusLabel->setText(summaryText());
     dropArea->setCompact(total > 0);
+    executeButton->setVisible(total > 0);
+    stopButton->setVisible(total > 0);
 }
 
 void MainWindow::onStarted(EntryPtr entry, RequestPtr)
 {
     progressBar->setVisible(true);
+    table->followRow(entry->number());
     if (table->item(entry->number(), StateColumn)) {
         const QString label = Entry::statusLabel(entry->status());
         qCDebug(lcZorv).noquote() << QStringLiteral("%1 {%2}").arg(QLatin1String(Q_FUNC_INFO),
@@ -282,7 +360,20 @@ void MainWindow::onFinished(EntryPtr entry, RequestPtr)
     const int row = entry->number();
     const int status = entry->status();
     if (status == Entry::Done || status == Entry::Error)
-        waitingFiles.remove(entryFiles.take(row));
+        waitingFiles.remove(entryFiles.value(row));
+    if (status == Entry::Done)
+        renamedRows.insert(entry->fileInfo().absoluteDir().filePath(entry->newName()), row);
+    showEntry(entry);
+    progressBar->setValue(renamer->finishedCount());
+    statusLabel->setText(summaryText());
+    if (closeAfterStop && !isBusy())
+        close();
+}
+
+void MainWindow::showEntry(const EntryPtr &entry)
+{
+    const int row = entry->number();
+    const int status = entry->status();
     setCellText(row, StateColumn, Entry::statusLabel(status));
     setCellText(row, NewNameColumn, entry->newName());
     setCellText(row, CommentColumn, entry->message());
@@ -297,16 +388,16 @@ void MainWindow::onFinished(EntryPtr entry, RequestPtr)
         colour = QColor(QStringLiteral("red"));
     else if (status == Entry::Done)
         colour = QColor(QStringLiteral("forestgreen"));
-    if (status == Entry::Done)
-        renamedRows.insert(entry->fileInfo().absoluteDir().filePath(entry->newName()), row);
+    setRowColour(row, colour);
+}
+
+void MainWindow::setRowColour(int row, const QColor &colour)
+{
     const QBrush brush(colour, Qt::SolidPattern);
     for (int column = 0; column < ColumnCount; ++column) {
         if (QTableWidgetItem *item = table->item(row, column))
             item->setForeground(brush);
     }
-
-    progressBar->setValue(renamer->finishedCount());
-    statusLabel->setText(summaryText());
 }
 
 void MainWindow::onAllFinished() {}
@@ -371,12 +462,154 @@ void MainWindow::addFiles(const QStringList &paths)
     for (const QString &path : paths) {
         const QFileInfo file(path);
         const QString identity = FileIdentity::of(path).key();
-        if (file.exists() && !waitingFiles.contains(identity) && !added.contains(identity)) {
+        if (file.exists() && !isWaiting(identity) && !added.contains(identity)) {
             added.insert(identity);
             files.append(file);
         }
     }
-    renamer->add(files);
+    recognisedPaths.clear();
+    renamer->add(files, reviewAction->isChecked());
+    QStringList unrecognised;
+    for (const QFileInfo &file : qAsConst(files)) {
+        if (!recognisedPaths.contains(file.absoluteFilePath()))
+            unrecognised.append(file.absoluteFilePath());
+    }
+    sayUnrecognised(unrecognised);
+}
+
+// A file no plug-in knows an ID in gets no row: the status line counts
+// them, and the log names them.
+void MainWindow::sayUnrecognised(const QStringList &paths)
+{
+    if (paths.isEmpty())
+        return;
+    for (const QString &path : paths)
+        qCInfo(lcZorv).noquote() << QStringLiteral("%1 {no product ID that a plug-in knows: %2}")
+                                        .arg(QLatin1String(Q_FUNC_INFO), path);
+    statusBar()->showMessage(
+        tr("製品 ID が見つからないファイル: %1 個（名前はログにあります）").arg(paths.size()),
+        30000);
+}
+
+// Renames the previewed rows, from the pages their preview read.
+void MainWindow::onTriggered_menu_tool_execute()
+{
+    const QList<EntryPtr> requeued = renamer->requeue(entriesIn({Entry::Preview}), true);
+    for (const EntryPtr &entry : requeued)
+        showEntry(entry);
+    if (requeued.isEmpty())
+        statusBar()->showMessage(tr("変更を実行するプレビューの行はありません。"), 10000);
+    statusLabel->setText(summaryText());
+}
+
+void MainWindow::onTriggered_menu_tool_stop()
+{
+    const QList<EntryPtr> stopped = renamer->stopWaiting();
+    for (const EntryPtr &entry : stopped)
+        showEntry(entry);
+    notice->setVisible(false);
+    if (!stopped.isEmpty() || isBusy())
+        statusBar()->showMessage(
+            tr("停止しました。処理中のファイルはそのページを終えてから止まります。"), 10000);
+}
+
+// Failed and stopped rows go back in the queue, and a run held for an
+// unreachable shop goes on. A file gone meanwhile stays as it is, and a
+// failed file dropped again keeps its newer row.
+void MainWindow::onTriggered_menu_tool_retry()
+{
+    notice->setVisible(false);
+    renamer->resume();
+    QList<EntryPtr> again;
+    for (const EntryPtr &entry : entriesIn({Entry::Error, Entry::Stopped})) {
+        const bool failed = entry->status() == Entry::Error;
+        if (QFileInfo::exists(entry->fileInfo().absoluteFilePath()) &&
+            !(failed && isWaiting(entryFiles.value(entry->number()))))
+            again.append(entry);
+    }
+    for (const EntryPtr &entry : renamer->requeue(again)) {
+        waitingFiles.insert(entryFiles.value(entry->number()),
+                            entry->fileInfo().absoluteFilePath());
+        showEntry(entry);
+    }
+    progressBar->setValue(renamer->finishedCount());
+    statusLabel->setText(summaryText());
+}
+
+// Rows taken out of the list are never looked up or renamed; the one in
+// progress stays.
+void MainWindow::onRemovalRequested(QList<int> rows)
+{
+    QList<EntryPtr> wanted;
+    for (const int row : rows) {
+        if (listedEntries.contains(row))
+            wanted.append(listedEntries.value(row));
+    }
+    for (const EntryPtr &entry : renamer->remove(wanted)) {
+        const int row = entry->number();
+        table->setRowHidden(row, true);
+        listedEntries.remove(row);
+        // A finished file is no longer waiting (a newer row may wait for it).
+        const int status = entry->status();
+        const QString identity = entryFiles.take(row);
+        if (status != Entry::Done && status != Entry::Error)
+            waitingFiles.remove(identity);
+    }
+    int total = 0;
+    renamer->counts(&total);
+    progressBar->setMaximum(total);
+    progressBar->setValue(renamer->finishedCount());
+    statusLabel->setText(summaryText());
+}
+
+// Said once, above the table; the rows that did not run stay waiting.
+void MainWindow::onShopUnreachable(QString host, QString proxy, QString reason)
+{
+    reason.remove(QLatin1Char('\''));
+    noticeLabel->setText(
+        proxy.isEmpty()
+            ? tr("ショップ %1 に接続できません（%2）。ネットワークかプロキシの設定（http_proxy）に"
+                 "問題があるかもしれません。接続を確かめてから「再試行」を押してください。残りのフ"
+                 "ァイルは待機しています。")
+                  .arg(host, reason)
+            : tr("ショップ %1 にプロキシ %2 を通して接続できません（%3）。プロキシの設定（http_"
+                 "proxy）かネットワークに問題があるかもしれません。接続を確かめてから「再試行」を押"
+                 "してください。残りのファイルは待機しています。")
+                  .arg(host, proxy, reason));
+    notice->setVisible(true);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    int unfinished = 0;
+    for (const EntryPtr &entry : qAsConst(listedEntries)) {
+        const int status = entry->status();
+        unfinished += status == Entry::Waiting || status == Entry::Processing ? 1 : 0;
+    }
+    if (!initialized || closeAfterStop || unfinished == 0) {
+        event->accept();
+        return;
+    }
+    QMessageBox question(
+        QMessageBox::Question, tr("ZORV:終了"),
+        tr("%1 個のファイルがまだ終わっていません。停止して終了しますか？").arg(unfinished),
+        QMessageBox::Cancel, this);
+    QPushButton *quit = question.addButton(tr("停止して終了(&Q)"), QMessageBox::AcceptRole);
+    question.setDefaultButton(QMessageBox::Cancel);
+    question.exec();
+    if (question.clickedButton() != quit) {
+        event->ignore();
+        return;
+    }
+    onTriggered_menu_tool_stop();
+    closeAfterStop = true;
+    if (isBusy()) {
+        // The page in progress is finished first; onFinished closes then.
+        statusBar()->showMessage(tr("停止しています。処理中のファイルが終わると閉じます。"));
+        event->ignore();
+        return;
+    }
+    event->accept();
 }
 
 void MainWindow::onTriggered_menu_tool_config()
@@ -417,7 +650,7 @@ void MainWindow::onTriggered_menu_tool_undo()
         }
         ++done;
         const QString path = QDir(step.folder).filePath(step.from);
-        setCellText(renamedRows.value(path, -1), CommentColumn, step.message);
+        showTakenBack(renamedRows.value(path, -1), step.to, step.message);
         renamedRows.remove(path);
     }
     QString report = tr("%1 個のファイルを元に戻しました。").arg(done);
@@ -495,6 +728,39 @@ QString MainWindow::summaryText() const
     return QStringLiteral("%1 (%2 / %3) %4 : %5")
         .arg(tr("　タスク"), QString::number(renamer->finishedCount()), QString::number(total),
              tr("エラー"), QString::number(failed));
+}
+
+// The file bears its old name again: the row says so where the new name stood.
+void MainWindow::showTakenBack(int row, const QString &oldName, const QString &message)
+{
+    setCellText(row, StateColumn, tr("元に戻し済み"));
+    setCellText(row, NewNameColumn, oldName);
+    setCellText(row, CommentColumn, message);
+    setRowColour(row, QColor());
+}
+
+QList<EntryPtr> MainWindow::entriesIn(const QList<int> &statuses) const
+{
+    QList<EntryPtr> entries;
+    for (const EntryPtr &entry : listedEntries) {
+        if (statuses.contains(entry->status()))
+            entries.append(entry);
+    }
+    return entries;
+}
+
+// A row waits for the file, as long as the file is still where it was handed
+// over: one deleted meanwhile may leave its identity to a new file.
+bool MainWindow::isWaiting(const QString &identity) const
+{
+    const auto found = waitingFiles.constFind(identity);
+    return found != waitingFiles.constEnd() && FileIdentity::of(found.value()).key() == identity;
+}
+
+// A page is being fetched or read; once the run is stopped, nothing else starts.
+bool MainWindow::isBusy() const
+{
+    return !entriesIn({Entry::Processing}).isEmpty();
 }
 
 void MainWindow::setCellText(int row, int column, const QString &text)

@@ -54,6 +54,11 @@ ResultTable::ResultTable(QWidget *parent)
     copy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     connect(copy, SIGNAL(triggered()), this, SLOT(copySelectedRows()));
     addAction(copy);
+    QAction *remove = new QAction(tr("一覧から外す(&D)"), this);
+    remove->setShortcut(QKeySequence::Delete);
+    remove->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(remove, SIGNAL(triggered()), this, SLOT(onTriggered_remove()));
+    addAction(remove);
     setContextMenuPolicy(Qt::ActionsContextMenu);
 
     QHeaderView *header = horizontalHeader();
@@ -91,14 +96,42 @@ void ResultTable::setColumnWidths(const QVariantList &widths)
     shareSpareWidth();
 }
 
-void ResultTable::copySelectedRows()
+void ResultTable::followRow(int row)
+{
+    const bool follow = followedRow < 0 || isRowHidden(followedRow) || rowInView(followedRow);
+    followedRow = row;
+    if (follow && item(row, IdColumn))
+        scrollToItem(item(row, IdColumn));
+}
+
+bool ResultTable::rowInView(int row) const
+{
+    const int top = rowViewportPosition(row);
+    return top >= 0 && top + rowHeight(row) <= viewport()->height();
+}
+
+QList<int> ResultTable::selectedListedRows() const
 {
     QList<int> rows;
-    for (const QModelIndex &index : selectionModel()->selectedRows())
-        rows.append(index.row());
+    for (const QModelIndex &index : selectionModel()->selectedRows()) {
+        if (!isRowHidden(index.row()))
+            rows.append(index.row());
+    }
     std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void ResultTable::onTriggered_remove()
+{
+    const QList<int> rows = selectedListedRows();
+    if (!rows.isEmpty())
+        emit removalRequested(rows);
+}
+
+void ResultTable::copySelectedRows()
+{
     QString text;
-    for (const int row : qAsConst(rows)) {
+    for (const int row : selectedListedRows()) {
         QStringList fields;
         for (const int column : copiedColumns)
             fields.append(field(item(row, column)));

@@ -5,7 +5,7 @@ Serves the catalogue folders (pc/ID.html; touch/ID.html for "-touch" categories)
 at /CATEGORY/work/=/product_id/ID.html, also as an HTTP proxy, so http_proxy keeps
 the store's real URLs; prints "listening http://127.0.0.1:PORT" once it listens.
 A rule makes a path misbehave, with the JSON keys status, headers [[name, value]],
-size, endless, gzip, cut, never, duration_ms, chunks and times, as TestShop::Rule
+size, endless, gzip, cut, never, hold, duration_ms, chunks and times, as TestShop::Rule
 (tests/support/TestShop.h) describes them; the tests drive the shop through the
 control requests under /_shop/ that TestShop sends.
 """
@@ -25,7 +25,7 @@ HTML = "text/html; charset=utf-8"
 FILLER = (b"<p>" + b"filler " * 145 + b"</p>\n") * 64  # 64 KiB of page
 lock = threading.Lock()
 now_ms = lambda: int(time.monotonic() * 1000)  # noqa: E731
-catalogues, pages, rules, log = [], {}, {}, []
+catalogues, pages, rules, log, gates = [], {}, {}, [], {}
 
 
 def find_page(path):
@@ -70,6 +70,10 @@ class Handler(BaseHTTPRequestHandler):
                 rule = {}
         while rule.get("never"):
             time.sleep(60)  # the connection stays open until the shop ends
+        if rule.get("hold"):  # answered once released, at the latest in 60 s
+            with lock:
+                gate = gates.setdefault(path, threading.Event())
+            gate.wait(60)
         page = find_page(path)
         body, kind = page or (b"<html><body>no such page</body></html>", HTML)
         size = -1 if rule.get("endless") else rule.get("size", -1)
@@ -117,6 +121,9 @@ class Handler(BaseHTTPRequestHandler):
                 pages[path] = (data, self.headers.get("Content-Type", HTML))
             elif command == "rule":
                 rules[path] = json.loads(data or b"{}")
+                gates.pop(path, None)
+            elif command == "release":
+                gates.setdefault(path, threading.Event()).set()
             elif command == "clear":
                 {"pages": pages, "rules": rules, "requests": log}[query["what"][0]].clear()
             answer = json.dumps(log if command == "requests" else "ok").encode()

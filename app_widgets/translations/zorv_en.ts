@@ -185,6 +185,10 @@
         <source>プレビュー</source>
         <translation>Preview</translation>
     </message>
+    <message>
+        <source>中止</source>
+        <translation>Stopped</translation>
+    </message>
 </context>
 <context>
     <name>zorv::LibraryDetailDialog</name>
@@ -301,6 +305,66 @@
     <message>
         <source>ページキャッシュ %1 に問題があります: %2</source>
         <translation>The page cache %1 has a problem: %2</translation>
+    </message>
+    <message>
+        <source>変更前に確認する(&amp;V)</source>
+        <translation>Re&amp;view Before Renaming</translation>
+    </message>
+    <message>
+        <source>変更を実行(&amp;R)</source>
+        <translation>&amp;Rename Now</translation>
+    </message>
+    <message>
+        <source>停止(&amp;S)</source>
+        <translation>St&amp;op</translation>
+    </message>
+    <message>
+        <source>再試行(&amp;T)</source>
+        <translation>Re&amp;try</translation>
+    </message>
+    <message>
+        <source>再試行</source>
+        <translation>Retry</translation>
+    </message>
+    <message>
+        <source>製品 ID が見つからないファイル: %1 個（名前はログにあります）</source>
+        <translation>Files without a product ID that a plug-in knows: %1 (their names are in the log)</translation>
+    </message>
+    <message>
+        <source>変更を実行するプレビューの行はありません。</source>
+        <translation>There are no previewed rows to rename.</translation>
+    </message>
+    <message>
+        <source>停止しました。処理中のファイルはそのページを終えてから止まります。</source>
+        <translation>Stopped. The file in progress stops once its current page is done.</translation>
+    </message>
+    <message>
+        <source>ショップ %1 に接続できません（%2）。ネットワークかプロキシの設定（http_proxy）に問題があるかもしれません。接続を確かめてから「再試行」を押してください。残りのファイルは待機しています。</source>
+        <translation>The shop %1 cannot be reached (%2). The network or the proxy setting (http_proxy) may be the cause. Check the connection, then press Retry. The other files are waiting.</translation>
+    </message>
+    <message>
+        <source>ショップ %1 にプロキシ %2 を通して接続できません（%3）。プロキシの設定（http_proxy）かネットワークに問題があるかもしれません。接続を確かめてから「再試行」を押してください。残りのファイルは待機しています。</source>
+        <translation>The shop %1 cannot be reached through the proxy %2 (%3). The proxy setting (http_proxy) or the network may be the cause. Check the connection, then press Retry. The other files are waiting.</translation>
+    </message>
+    <message>
+        <source>ZORV:終了</source>
+        <translation>ZORV: Quit</translation>
+    </message>
+    <message>
+        <source>%1 個のファイルがまだ終わっていません。停止して終了しますか？</source>
+        <translation>Files not done yet: %1. Stop and quit?</translation>
+    </message>
+    <message>
+        <source>停止して終了(&amp;Q)</source>
+        <translation>Stop and &amp;Quit</translation>
+    </message>
+    <message>
+        <source>停止しています。処理中のファイルが終わると閉じます。</source>
+        <translation>Stopping. The window closes once the file in progress is done.</translation>
+    </message>
+    <message>
+        <source>元に戻し済み</source>
+        <translation>Undone</translation>
     </message>
 </context>
 <context>
@@ -480,6 +544,10 @@
     <message>
         <source>コピー(&amp;C)</source>
         <translation>&amp;Copy</translation>
+    </message>
+    <message>
+        <source>一覧から外す(&amp;D)</source>
+        <translation>Remove from the &amp;List</translation>
     </message>
 </context>
 <context>

@@ -2,6 +2,7 @@
 #include "TestPaths.h"
 #include "TestShop.h"
 
+#include <QTcpServer>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -150,6 +151,26 @@ private slots:
         filesAfter.sort();
         QCOMPARE(filesIn(dir.path()), filesAfter);
         QVERIFY2(result.log.contains(errorsNaming), qPrintable(result.log));
+    }
+
+    // A proxy that refuses the connection fails every file in turn (batch
+    // mode does not hold), and the error stream says so once.
+    void unreachableShopSaidOnce()
+    {
+        QTemporaryDir dir;
+        const QStringList files = {"RJ100001.zip", "RJ100002.zip", "RE100001.zip"};
+        QVERIFY(prepare(dir, files));
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        const QString proxy = QStringLiteral("127.0.0.1:%1").arg(closed.serverPort());
+        closed.close();
+        const Result result = ProcessRun::run(dir.path(), QStringList{"--batch"} + files,
+                                              ProcessRun::Batch, "http://" + proxy);
+        QCOMPARE(result.lines.value(3), "done: 0, failed: 3, skipped: 0");
+        QCOMPARE(result.log.count("zorv: the shop www.sakuvo.example cannot be reached through "
+                                  "the proxy " +
+                                  proxy),
+                 1);
     }
 
     // Under an English locale: a preview renames nothing, writes no journal

@@ -49,11 +49,11 @@ void TestShop::setRule(const QString &path, const Rule &rule)
     QVariantList headers;
     for (const auto &header : rule.headers)
         headers.append(QVariant(QVariantList{QString(header.first), QString(header.second)}));
-    const QVariantMap json{{"status", rule.status},     {"headers", headers},
-                           {"size", rule.fillerBytes},  {"endless", rule.endless},
-                           {"gzip", rule.gzip},         {"cut", rule.cutMidBody},
-                           {"never", rule.neverAnswer}, {"duration_ms", rule.durationMs},
-                           {"chunks", rule.chunks},     {"times", rule.times}};
+    const QVariantMap json{
+        {"status", rule.status},     {"headers", headers}, {"size", rule.fillerBytes},
+        {"endless", rule.endless},   {"gzip", rule.gzip},  {"cut", rule.cutMidBody},
+        {"never", rule.neverAnswer}, {"hold", rule.held},  {"duration_ms", rule.durationMs},
+        {"chunks", rule.chunks},     {"times", rule.times}};
     control("rule", path, QJsonDocument::fromVariant(json).toJson(QJsonDocument::Compact));
 }
 

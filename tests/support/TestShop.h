@@ -28,6 +28,7 @@ public:
         bool gzip = false;       // the body sent gzip-compressed
         bool cutMidBody = false; // the whole body announced, half of it sent, then closed
         bool neverAnswer = false;
+        bool held = false;  // answered once release() is called for the path
         int durationMs = 0; // the body spread over this time ...
         int chunks = 1;     // ... in so many pieces
         int times = -1;     // answers so many requests, then the path is served as usual
@@ -65,6 +66,8 @@ public:
     void setRedirect(const QString &path, const QString &location, int status = 302);
     void setSlow(const QString &path, int durationMs, int chunks = 10);
     void clearBehaviours() { control("clear?what=rules"); }
+
+    void release(const QString &path) { control("release", path); }
 
     QList<LoggedRequest> requests() const;
     void clearRequests() { control("clear?what=requests"); }

@@ -84,6 +84,12 @@ void Entry::appendDetail(const QString &line)
     detail_ += line;
 }
 
+void Entry::clearDetail()
+{
+    QMutexLocker lock(&mutex);
+    detail_.clear();
+}
+
 bool Entry::isAlreadyNamed() const
 {
     QMutexLocker lock(&mutex);
@@ -94,6 +100,18 @@ void Entry::setAlreadyNamed(bool alreadyNamed)
 {
     QMutexLocker lock(&mutex);
     alreadyNamed_ = alreadyNamed;
+}
+
+bool Entry::isReviewOnly() const
+{
+    QMutexLocker lock(&mutex);
+    return reviewOnly_;
+}
+
+void Entry::setReviewOnly(bool reviewOnly)
+{
+    QMutexLocker lock(&mutex);
+    reviewOnly_ = reviewOnly;
 }
 
 QString Entry::statusLabel(int status)
@@ -109,6 +127,8 @@ QString Entry::statusLabel(int status)
         return QCoreApplication::translate("zorv::Entry", "完了");
     case Preview:
         return QCoreApplication::translate("zorv::Entry", "プレビュー");
+    case Stopped:
+        return QCoreApplication::translate("zorv::Entry", "中止");
     default:
         return QString();
     }

@@ -20,7 +20,8 @@ class Entry : public QObject
 {
 public:
     // Preview: a dry run's entry that would be renamed to newName().
-    enum Status { Waiting = 0, Processing = 1, Error = 2, Done = 3, Preview = 4 };
+    // Stopped: a waiting entry the user stopped; it waits to be tried again.
+    enum Status { Waiting = 0, Processing = 1, Error = 2, Done = 3, Preview = 4, Stopped = 5 };
 
     Entry(const QString &id, PluginInterface *plugin, const QFileInfo &fileInfo,
           const QList<RequestPtr> &requests);
@@ -39,13 +40,17 @@ public:
     QFileInfo fileInfo() const { return fileInfo_; }
     // Done without a rename: the file bore its new name already.
     bool isAlreadyNamed() const;
+    // Looked up as in a dry run, to be reviewed before it is renamed.
+    bool isReviewOnly() const;
 
     void setRequestIndex(int index);
     void setStatus(int status);
     void setNewName(const QString &name);
     void setMessage(const QString &message);
     void appendDetail(const QString &line);
+    void clearDetail();
     void setAlreadyNamed(bool alreadyNamed);
+    void setReviewOnly(bool reviewOnly);
 
     // The text the result table shows for a status code.
     static QString statusLabel(int status);
@@ -61,6 +66,7 @@ private:
     QString message_;
     QString detail_;
     bool alreadyNamed_ = false;
+    bool reviewOnly_ = false;
     const QList<RequestPtr> requests_;
     PluginInterface *const plugin_;
     const QFileInfo fileInfo_;

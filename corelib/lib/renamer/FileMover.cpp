@@ -46,6 +46,14 @@ void FileMover::setDryRun(bool dryRun)
 int FileMover::rename(const EntryPtr &entry, const RenameOption &option, const WorkInfo &work,
                       QString &message)
 {
+    previewing = dryRun || entry->isReviewOnly();
+    // A file looked up again (previewed anew, or renamed after its review)
+    // gives back the name its preview took and the name it left.
+    const QString from = entry->fileInfo().absoluteFilePath();
+    if (previewedMoves.contains(from)) {
+        previewedPaths.remove(previewedMoves.take(from));
+        previewedAway.remove(from);
+    }
     const QString baseName = composeBaseName(option, entry->id(), work);
     const QString safeName = sanitizeFileName(baseName);
     if (safeName != baseName)
@@ -106,7 +114,7 @@ int FileMover::settle(const EntryPtr &entry, const Claim &claim, QString &messag
         if (claim.number > 0)
             message += said(duplicateNote);
         qCDebug(lcZorv).noquote() << oldName + QStringLiteral(" -> ") + claim.name;
-        return dryRun ? Entry::Preview : Entry::Done;
+        return previewing ? Entry::Preview : Entry::Done;
     case FileRename::SourceMissing:
         message = said(sourceMissingMessage);
         return Entry::Error;
@@ -124,7 +132,7 @@ int FileMover::settle(const EntryPtr &entry, const Claim &claim, QString &messag
 FileRename::Result FileMover::move(const EntryPtr &entry, const QString &from, const QString &to,
                                    QString *error)
 {
-    if (dryRun)
+    if (previewing)
         return preview(from, to, error);
     const QFileInfo target(to);
     const int seq = journal
@@ -161,6 +169,7 @@ FileRename::Result FileMover::preview(const QString &from, const QString &to, QS
         return FileRename::Failed;
     }
     previewedPaths.insert(to);
+    previewedMoves.insert(from, to);
     previewedPaths.remove(from);
     previewedAway.insert(from);
     previewedAway.remove(to);

@@ -5,6 +5,7 @@
 #include "plugin/PluginInterface.h"
 #include "utility/FileRename.h"
 
+#include <QHash>
 #include <QSet>
 #include <QSharedPointer>
 #include <QString>
@@ -27,7 +28,8 @@ public:
 
     // The entry's new name from the product's fields, with its old
     // extension. Adds the notes to message, or puts the failure there; the
-    // outcome for the entry (Done, Preview in a dry run, or Error).
+    // outcome for the entry (Done, Preview in a dry run or for an entry to
+    // be reviewed first, or Error).
     int rename(const EntryPtr &entry, const RenameOption &option, const WorkInfo &work,
                QString &message);
 
@@ -53,8 +55,10 @@ private:
 
     QSharedPointer<Journal> journal;
     bool dryRun = false;
-    QSet<QString> previewedPaths; // names a dry run has handed out
-    QSet<QString> previewedAway;  // names a dry run has moved files away from
+    bool previewing = false;                // the entry in hand is only looked up
+    QSet<QString> previewedPaths;           // names a dry run has handed out
+    QSet<QString> previewedAway;            // names a dry run has moved files away from
+    QHash<QString, QString> previewedMoves; // to by from, of the names handed out
 };
 
 } // namespace zorv

@@ -38,6 +38,26 @@ QString NetworkFailure::technicalText(const QNetworkReply *reply)
     return QStringLiteral("%1: %2").arg(reply->url().toString(), reply->errorString());
 }
 
+bool NetworkFailure::isUnreachable(QNetworkReply::NetworkError error)
+{
+    switch (error) {
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::HostNotFoundError:
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyConnectionClosedError:
+    case QNetworkReply::ProxyNotFoundError:
+    case QNetworkReply::ProxyTimeoutError:
+    case QNetworkReply::ProxyAuthenticationRequiredError:
+    case QNetworkReply::UnknownProxyError:
+        return true;
+    default:
+        return false;
+    }
+}
+
 QString NetworkFailure::describeStatus(int httpStatus)
 {
     const char *text = nullptr;

@@ -20,6 +20,9 @@ public:
     static QString describe(const QNetworkReply *reply);
     // Qt's own text for the reply, with the page it was about.
     static QString technicalText(const QNetworkReply *reply);
+    // Whether the failure kept the request from reaching the shop at all:
+    // refused, no such host, a proxy failure, a network that is down.
+    static bool isUnreachable(QNetworkReply::NetworkError error);
 
 private:
     static QString describeStatus(int httpStatus);

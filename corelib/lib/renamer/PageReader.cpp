@@ -104,6 +104,10 @@ PageReader::Reading PageReader::read(PluginInterface *plugin, const QNetworkRepl
     } else {
         readPage(plugin, reply, bytes, deadline, &reading);
     }
+    // A shop that sent any answer was reached, however the page then failed.
+    const bool answered = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
+    reading.unreachable =
+        !answered && (timedOut(reply, limit) || NetworkFailure::isUnreachable(reply->error()));
     return reading;
 }
 

@@ -25,10 +25,11 @@ class PageReader
 public:
     struct Reading
     {
-        PageMemory::Page page;   // found with the product's fields, or why not
-        bool notFound = false;   // the shop has no such page, and would say so again
-        bool nextAllowed = true; // another candidate page may still do better
-        QString detail;          // Qt's own text of a failed download, for the entry's detail
+        PageMemory::Page page;    // found with the product's fields, or why not
+        bool notFound = false;    // the shop has no such page, and would say so again
+        bool nextAllowed = true;  // another candidate page may still do better
+        bool unreachable = false; // failed before the shop answered at all
+        QString detail;           // Qt's own text of a failed download, for the entry's detail
     };
 
     // What is kept of the fields a page gives: far more than a name shows

@@ -77,6 +77,12 @@ void PageScheduler::setFileDeadline(int milliseconds, int silentShopMilliseconds
     silentShopDeadlineMs = silentShopMilliseconds;
 }
 
+void PageScheduler::startEntry()
+{
+    orderedEntry = -1;
+    deadlineEntry = -1;
+}
+
 RequestPtr PageScheduler::next(const EntryPtr &entry)
 {
     if (entry->number() != orderedEntry) {

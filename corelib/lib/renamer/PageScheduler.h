@@ -29,6 +29,9 @@ public:
     void setRetryWaitCap(int milliseconds);
     void setFileDeadline(int milliseconds, int silentShopMilliseconds);
 
+    // A file is taken up, also again after it was stopped or failed: its
+    // candidates are ordered anew and its deadline starts with its first page.
+    void startEntry();
     // The candidate to fetch now, the entry's request index set to it: the
     // first in this run's order for an entry not seen before, else the one
     // the last failed page moved on to.

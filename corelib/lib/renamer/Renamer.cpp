@@ -76,12 +76,17 @@ void Renamer::setPageCache(QSharedPointer<PageCache> cache, PageMemory::CacheMod
     scheduler.setPageCache(cache, mode);
 }
 
-void Renamer::add(const QList<QFileInfo> &files)
+void Renamer::setPauseWhenUnreachable(bool pause)
+{
+    pauseWhenUnreachable = pause;
+}
+
+void Renamer::add(const QList<QFileInfo> &files, bool reviewFirst)
 {
     if (files.isEmpty())
         return;
 
-    QList<EntryPtr> entries;
+    QList<EntryPtr> made;
     PluginManager *pluginManager = Singleton<PluginManager>::instance();
     const QList<PluginInterface *> plugins =
         pluginManager ? pluginManager->plugins() : QList<PluginInterface *>();
@@ -96,15 +101,34 @@ void Renamer::add(const QList<QFileInfo> &files)
             QList<RequestPtr> requests;
             for (const QUrl &url : urls)
                 requests.append(RequestPtr(new Request(id, url)));
-            entries.append(EntryPtr(new Entry(id, plugin, file, requests)));
+            const EntryPtr entry(new Entry(id, plugin, file, requests));
+            entry->setReviewOnly(reviewFirst);
+            made.append(entry);
         }
     }
 
-    {
-        QMutexLocker lock(&mutex);
-        queue.append(entries);
-    }
-    emit created(entries);
+    entries.append(made);
+    emit created(made);
+}
+
+QList<EntryPtr> Renamer::stopWaiting()
+{
+    return entries.stopWaiting();
+}
+
+QList<EntryPtr> Renamer::requeue(const QList<EntryPtr> &list, bool rename)
+{
+    return entries.requeue(list, rename);
+}
+
+QList<EntryPtr> Renamer::remove(const QList<EntryPtr> &list)
+{
+    return entries.remove(list);
+}
+
+void Renamer::resume()
+{
+    entries.resume();
 }
 
 void Renamer::abort()
@@ -136,36 +160,17 @@ void Renamer::stop(Renamer *&renamer, QThread *&thread)
 
 int Renamer::finishedCount() const
 {
-    QMutexLocker lock(&mutex);
-    return finishedEntries.size();
+    return entries.finishedCount();
 }
 
 void Renamer::forgetFinished()
 {
-    QMutexLocker lock(&mutex);
-    finishedEntries.clear();
+    entries.forgetFinished();
 }
 
 void Renamer::counts(int *total, int *pending, int *succeeded, int *failed) const
 {
-    QMutexLocker lock(&mutex);
-    if (total)
-        *total = queue.size() + finishedEntries.size();
-    if (pending)
-        *pending = queue.size();
-    if (!succeeded && !failed)
-        return;
-    if (succeeded)
-        *succeeded = 0;
-    if (failed)
-        *failed = 0;
-    for (const EntryPtr &entry : finishedEntries) {
-        const int status = entry->status();
-        if (succeeded && (status == Entry::Done || status == Entry::Preview))
-            ++*succeeded;
-        if (failed && status == Entry::Error)
-            ++*failed;
-    }
+    entries.counts(total, pending, succeeded, failed);
 }
 
 void Renamer::doWork()
@@ -175,8 +180,8 @@ void Renamer::doWork()
     {
         if (isAborting())
             break;
-        const EntryPtr entry = takeCurrent();
-        if (entry && entry->status() == Entry::Waiting) {
+        const EntryPtr entry = takeNext();
+        if (entry) {
             // A page this run has seen needs neither a request nor a pause.
             if (useRememberedPage(entry))
                 continue;
@@ -225,12 +230,15 @@ void Renamer::stopWorker()
     manager = nullptr;
 }
 
-EntryPtr Renamer::takeCurrent()
+EntryPtr Renamer::takeNext()
 {
-    QMutexLocker lock(&mutex);
-    if (!current && !queue.isEmpty())
-        current = queue.first();
-    return current;
+    bool fresh = false;
+    const EntryPtr entry = entries.takeNext(&fresh);
+    if (fresh) {
+        scheduler.startEntry();
+        reach.startFile();
+    }
+    return entry;
 }
 
 void Renamer::fetchPage(const EntryPtr &entry)
@@ -265,7 +273,7 @@ void Renamer::startRequest(const EntryPtr &entry)
 void Renamer::downloadFinished(const QNetworkReply *reply, const QByteArray &bytes)
 {
     qCDebug(lcZorv).noquote() << QStringLiteral("finidhed downlaod. ") + reply->url().toString();
-    const EntryPtr entry = takeCurrent();
+    const EntryPtr entry = entries.current();
     // The reply is ours to release once it has been handled.
     const_cast<QNetworkReply *>(reply)->deleteLater();
     if (!entry)
@@ -288,6 +296,7 @@ void Renamer::downloadFinished(const QNetworkReply *reply, const QByteArray &byt
         return;
     if (!reading.detail.isEmpty())
         entry->appendDetail(reading.detail);
+    reach.notePage(request->url(), reading.unreachable, reading.page.message);
     if (reading.page.found || reading.notFound)
         scheduler.remember(entry, request, reading.page);
     settlePage(entry, request, reading.page, reading.nextAllowed, reading.notFound);
@@ -332,28 +341,23 @@ void Renamer::finishPage(const EntryPtr &entry, int outcome, QString message, bo
 {
     const RequestPtr request = entry->requests().at(entry->requestIndex());
     const bool goesOn = scheduler.moveOn(entry, outcome, nextAllowed, notFound, &message);
-    bool queueEmpty;
-    {
-        QMutexLocker lock(&mutex);
-        if (goesOn) {
-            outcome = Entry::Waiting;
-        } else {
-            finishedEntries.append(current);
-            queue.removeFirst();
-            current.clear();
-        }
-        entry->setStatus(outcome);
-        entry->setMessage(message);
-        queueEmpty = queue.isEmpty();
+    const bool unreachable = !goesOn && reach.fileEnded(outcome == Entry::Error);
+    // Held before the worker can take the next file; told once per pause.
+    if (unreachable && pauseWhenUnreachable) {
+        entries.pause();
+        reach.restartCount();
     }
+    const bool queueEmpty = entries.settle(entry, outcome, message, goesOn);
     emit finished(entry, request);
+    if (unreachable)
+        emit shopUnreachable(reach.host(), reach.proxy(), reach.reason());
     if (queueEmpty)
         emit allFinished();
 }
 
 void Renamer::retryPage()
 {
-    const EntryPtr entry = takeCurrent();
+    const EntryPtr entry = entries.current();
     if (entry && downloader)
         downloader->download(entry->requests().at(entry->requestIndex())->url(),
                              scheduler.deadline());

@@ -4,9 +4,11 @@
 #include "data/Option.h"
 #include "data/Request.h"
 #include "plugin/PluginInterface.h"
+#include "renamer/EntryQueue.h"
 #include "renamer/FileMover.h"
 #include "renamer/PageMemory.h"
 #include "renamer/PageScheduler.h"
+#include "renamer/ShopReach.h"
 #include "renamer/WebDownloader.h"
 
 #include <QByteArray>
@@ -72,8 +74,28 @@ public:
     void setPageCache(QSharedPointer<PageCache> cache,
                       PageMemory::CacheMode mode = PageMemory::UseCache);
 
-    // GUI thread: makes entries for the files the plug-ins recognise and queues them.
-    void add(const QList<QFileInfo> &files);
+    // Before the worker starts: after two files in a row that failed because
+    // the shop could not be reached, the queue holds until resume() (off by
+    // default: the files go on one by one). shopUnreachable says so either way.
+    void setPauseWhenUnreachable(bool pause);
+
+    // GUI thread: makes entries for the files the plug-ins recognise and
+    // queues them. Entries to be reviewed first are looked up as in a dry run
+    // and end as Preview; requeue(…, true) renames them later, from the pages
+    // their preview read.
+    void add(const QList<QFileInfo> &files, bool reviewFirst = false);
+    // GUI thread. Every waiting entry is marked Stopped and nothing more is
+    // fetched for it; the page in flight is finished, and its file stops
+    // after it unless that page ends it. Returns the entries stopped now.
+    QList<EntryPtr> stopWaiting();
+    // GUI thread: failed, stopped and previewed entries wait again (with
+    // rename, a previewed one is renamed this time); returns those requeued.
+    QList<EntryPtr> requeue(const QList<EntryPtr> &entries, bool rename = false);
+    // GUI thread: takes entries out for good, all but the one in progress;
+    // returns those taken out.
+    QList<EntryPtr> remove(const QList<EntryPtr> &entries);
+    // GUI thread: a queue held for an unreachable shop goes on.
+    void resume();
     void abort();
     // Ends a renamer's worker loop and its thread and deletes both, leaving
     // the two pointers null: the shut-down the window and batch mode share.
@@ -92,6 +114,10 @@ signals:
     void finished(EntryPtr entry, RequestPtr request);
     void allFinished();
     void aborted();
+    // On the worker thread, when a second file in a row could not reach the
+    // shop: its host, the proxy the requests went through ("host:port", empty
+    // when none) and the last failure in plain words.
+    void shopUnreachable(QString host, QString proxy, QString reason);
 
 public slots:
     void doWork();
@@ -104,7 +130,8 @@ private:
     void startWorker();
     void stopWorker();
     bool isAborting() const;
-    EntryPtr takeCurrent();
+    // The entry to work on now (nothing while paused or when none waits).
+    EntryPtr takeNext();
     // Fetches the entry's next page and waits until it is handled or the
     // renamer is told to stop.
     void fetchPage(const EntryPtr &entry);
@@ -120,6 +147,7 @@ private:
     qint64 maxPageBytes = WebDownloader::DefaultMaxPageBytes;
     int repairMemoryMiB;
     bool abortRequested = false;
+    bool pauseWhenUnreachable = false;
     QNetworkAccessManager *manager = nullptr;
     WebDownloader *downloader = nullptr;
     QTimer *retryTimer = nullptr;
@@ -127,11 +155,10 @@ private:
     std::unique_ptr<PageReader> reader;
     PageScheduler scheduler;
     FileMover mover;
+    ShopReach reach;
     QSharedPointer<Option> option;
-    QList<EntryPtr> queue;
-    QList<EntryPtr> finishedEntries;
-    EntryPtr current;
-    mutable QMutex mutex;
+    EntryQueue entries;
+    mutable QMutex mutex; // guards abortRequested
 };
 
 } // namespace zorv
