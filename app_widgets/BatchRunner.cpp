@@ -103,7 +103,7 @@ QList<QCommandLineOption> cacheOptions()
                             "serve ends with an error.")},
             {QStringLiteral("clear-cache"),
              QStringLiteral("Empty the page cache (before renaming the files, if any are "
-                            "given).")}};
+                            "given, or before the watch).")}};
 }
 
 } // namespace
@@ -306,8 +306,9 @@ bool BatchRunner::takeCacheOptions(const QCommandLineParser &parser)
                        : QStringLiteral("%1: the page cache %2 could not be emptied: %3")
                              .arg(programName, cache.path(), error));
     exitCode_ = cleared ? AllDone : SomeFailed;
-    // Alone, it is the whole task; before files, only a failure stops them.
-    return cleared && !fileArguments.isEmpty();
+    // Alone, it is the whole task; before files or a watch (of the download
+    // folder, named by no argument), only a failure stops them.
+    return cleared && (!fileArguments.isEmpty() || parser.isSet(QStringLiteral("watch")));
 }
 
 int BatchRunner::pluginsFailed(const QStringList &pluginFolders)
