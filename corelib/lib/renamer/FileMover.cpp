@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutexLocker>
 
 #include <cerrno>
 #include <unistd.h>
@@ -149,6 +150,7 @@ FileRename::Result FileMover::preview(const QString &from, const QString &to, QS
     // The folder as the real run would have left it so far: names the
     // preview handed out are taken, and names it moved files away from are
     // free, so its " (n)" are those the real run gives.
+    QMutexLocker lock(&previewMutex);
     const bool onDisk = (target.exists() || target.isSymLink()) && !previewedAway.contains(to);
     if (onDisk || previewedPaths.contains(to))
         return FileRename::TargetExists;
@@ -165,6 +167,15 @@ FileRename::Result FileMover::preview(const QString &from, const QString &to, QS
     previewedAway.insert(from);
     previewedAway.remove(to);
     return FileRename::Renamed;
+}
+
+void FileMover::forgetPreviewed(const QStringList &paths)
+{
+    QMutexLocker lock(&previewMutex);
+    for (const QString &path : paths) {
+        previewedPaths.remove(path);
+        previewedAway.remove(path);
+    }
 }
 
 } // namespace zorv

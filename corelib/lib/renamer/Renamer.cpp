@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QDir>
 #include <QEventLoop>
 #include <QMutexLocker>
 #include <QNetworkAccessManager>
@@ -143,6 +144,11 @@ int Renamer::finishedCount() const
 void Renamer::forgetFinished()
 {
     QMutexLocker lock(&mutex);
+    // A dry run's view of the folder, too: a file that comes again is no
+    // longer "moved away" to it.
+    for (const EntryPtr &entry : qAsConst(finishedEntries))
+        mover.forgetPreviewed({entry->fileInfo().absoluteFilePath(),
+                               entry->fileInfo().absoluteDir().filePath(entry->newName())});
     finishedEntries.clear();
 }
 
