@@ -1,6 +1,7 @@
 #include "BatchRunner.h"
 
 #include "data/Journal.h"
+#include "renamer/JournalTail.h"
 #include "renamer/PageCache.h"
 #include "renamer/Renamer.h"
 #include "renamer/Undo.h"
@@ -436,6 +437,9 @@ int BatchRunner::runWatch()
     // One run for the whole watch, begun before any file can be renamed.
     if (journal)
         journal->beginRun(QStringLiteral("watch"));
+    // Read whole now, not when the first file comes; later only what is new.
+    journalTail.reset(new JournalTail);
+    journalTail->update();
     watcher = new FolderWatcher(this);
     watcher->setSettleTime(settleMs);
     connect(watcher, SIGNAL(settled(QString)), this, SLOT(onSettled(QString)));
@@ -485,8 +489,10 @@ void BatchRunner::feedRenamer()
 {
     while (!stopping && inFlight == 0 && !backlog.isEmpty()) {
         const QFileInfo file(backlog.takeFirst());
-        if (!file.exists()) {
-            // Moved away by its owner meanwhile.
+        // Moved away by its owner meanwhile, or put back under its old name
+        // by an undo (of any run: a batch run, the window, an earlier watch),
+        // which the user means to stay: left until it changes.
+        if (!file.exists() || journalTail->restoredByUndo(file.absoluteFilePath())) {
             watcher->handled(file.absoluteFilePath());
             continue;
         }

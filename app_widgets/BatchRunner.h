@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QList>
 #include <QObject>
+#include <QScopedPointer>
 #include <QSharedPointer>
 #include <QString>
 #include <QStringList>
@@ -21,6 +22,7 @@ class QThread;
 namespace zorv {
 
 class Journal;
+class JournalTail;
 class Renamer;
 
 // The program without a window: "zorv --batch FILE..." renames the files with
@@ -126,8 +128,9 @@ private:
     bool takeExisting = false;
     int settleMs = FolderWatcher::DefaultSettleMs;
     FolderWatcher *watcher = nullptr;
-    QStringList backlog; // finished files waiting for the renamer
-    int inFlight = 0;    // entries of the file the renamer has
+    QScopedPointer<JournalTail> journalTail; // read also in a dry run
+    QStringList backlog;                     // finished files waiting for the renamer
+    int inFlight = 0;                        // entries of the file the renamer has
     bool stopping = false;
     int watchDone = 0;
     int watchFailed = 0;

@@ -7,6 +7,11 @@
 //     (goal: a ratio of at most 1.05).
 //
 //   build/benchmarks/bench_watch [--settle 3] [--idle 60] [--delays 5] [--files 200]
+//                                [--journal MB]
+//
+// --journal fills the journal with that many megabytes of earlier renames
+// (of another folder, some taken back) before the watch starts: the watch
+// looks into it before each file.
 //
 // It needs python3 for the shop (tests/shop.py) and the built program.
 
@@ -20,6 +25,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -85,6 +91,26 @@ void write(const QString &path, const QByteArray &bytes)
     file.write(bytes);
 }
 
+// Earlier runs' renames, of files elsewhere, until the journal holds megabytes MB.
+void fillJournal(const QString &path, double megabytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile journal(path);
+    journal.open(QIODevice::WriteOnly);
+    journal.write("{\"type\":\"run\",\"run\":1,\"mode\":\"batch\"}\n");
+    for (int seq = 1; journal.size() < megabytes * 1024 * 1024; ++seq) {
+        const QByteArray number = QByteArray::number(seq);
+        const QByteArray undo = seq % 10 ? "" : ",\"undoes_run\":1,\"undoes_seq\":1";
+        journal.write("{\"type\":\"intent\",\"run\":1,\"seq\":" + number +
+                      ",\"folder\":\"/elsewhere/downloads\",\"old\":\"RJ" + number +
+                      ".zip\",\"new\":\"[maker] a title of some length [RJ" + number +
+                      "].zip\",\"id\":\"RJ" + number + "\",\"dev\":\"2049\",\"ino\":\"" + number +
+                      "\",\"size\":\"1000\",\"mtime_ns\":\"1700000000000000000\"" + undo +
+                      "}\n{\"type\":\"outcome\",\"run\":1,\"seq\":" + number +
+                      ",\"renamed\":true}\n");
+    }
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -105,7 +131,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption filesOption(QStringLiteral("files"),
                                          QStringLiteral("Files landing at once."),
                                          QStringLiteral("n"), QStringLiteral("200"));
-    parser.addOptions({settleOption, idleOption, delaysOption, filesOption});
+    const QCommandLineOption journalOption(QStringLiteral("journal"),
+                                           QStringLiteral("Megabytes of earlier renames in "
+                                                          "the journal."),
+                                           QStringLiteral("MB"), QStringLiteral("0"));
+    parser.addOptions({settleOption, idleOption, delaysOption, filesOption, journalOption});
     parser.process(app);
     const double settle = parser.value(settleOption).toDouble();
     const int idle = parser.value(idleOption).toInt();
@@ -129,6 +159,11 @@ int main(int argc, char *argv[])
     shop.addCatalogue(work.filePath(QStringLiteral("catalogue")));
     const QDir folder(work.filePath(QStringLiteral("dl")));
     folder.mkpath(QStringLiteral("."));
+
+    const QString journal = work.filePath(QStringLiteral("data/zorv/journal.jsonl"));
+    fillJournal(journal, parser.value(journalOption).toDouble());
+    std::printf("journal before the watch: %.1f MB\n",
+                double(QFileInfo(journal).size()) / (1024 * 1024));
 
     Watcher watcher;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

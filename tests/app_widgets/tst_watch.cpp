@@ -109,23 +109,28 @@ private slots:
         QTest::addColumn<bool>("browserName");     // written as NAME.crdownload, then named
         QTest::addColumn<QStringList>("renamed");  // old names, in the order renamed
         QTest::addColumn<bool>("undo");            // "zorv --undo" once they are renamed
+        QTest::addColumn<bool>("batchFirst"); // "zorv --batch" renames those at the start first
 
         QTest::newRow("written in pieces: renamed once, after it settles")
             << QStringList() << false << QStringList{"RJ100001.zip"} << false
-            << QStringList{"RJ100001.zip"} << false;
+            << QStringList{"RJ100001.zip"} << false << false;
         QTest::newRow("a browser's partial name, then its final name")
             << QStringList() << false << QStringList{"RJ100002.zip"} << true
-            << QStringList{"RJ100002.zip"} << false;
+            << QStringList{"RJ100002.zip"} << false << false;
         QTest::newRow("there at the start: left alone; an unknown name: skipped")
             << QStringList{"RJ100003.zip"} << false << QStringList{"notes.txt", "RJ100001.zip"}
-            << false << QStringList{"RJ100001.zip"} << false;
+            << false << QStringList{"RJ100001.zip"} << false << false;
         QTest::newRow("there at the start, with --existing: renamed")
             << QStringList{"RJ100005.zip"} << true << QStringList() << false
-            << QStringList{"RJ100005.zip"} << false;
+            << QStringList{"RJ100005.zip"} << false << false;
         // Its new name lands in the folder, its old one comes back: neither is new.
         QTest::newRow("renamed, then taken back by --undo: neither name taken again")
             << QStringList() << false << QStringList{"RJ100004.zip"} << false
-            << QStringList{"RJ100004.zip"} << true;
+            << QStringList{"RJ100004.zip"} << true << false;
+        // Put back by an undo of another run: the user means its old name to stay.
+        QTest::newRow("renamed by a batch run, taken back by --undo: not taken again")
+            << QStringList{"RJ100002.zip"} << false << QStringList() << false << QStringList()
+            << true << true;
     }
 
     void arrivals()
@@ -136,9 +141,13 @@ private slots:
         QFETCH(bool, browserName);
         QFETCH(QStringList, renamed);
         QFETCH(bool, undo);
+        QFETCH(bool, batchFirst);
 
         for (const QString &name : atStart)
             QVERIFY(write(dl(name), name.toUtf8(), QIODevice::WriteOnly));
+        const QStringList batch = QStringList{"--batch"} + atStart;
+        QVERIFY(!batchFirst ||
+                ProcessRun::run(dl(), batch, ProcessRun::Batch, shop.proxyUrl()).exitCode == 0);
         Watch watch(work->path(), shop.proxyUrl(),
                     existing ? QStringList{"--existing"} : QStringList());
         QVERIFY2(watch.started(), qPrintable(watch.log));

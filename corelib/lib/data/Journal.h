@@ -5,6 +5,8 @@
 #include <QMutex>
 #include <QString>
 
+#include <functional>
+
 namespace zorv {
 
 // The append-only record of every rename, one JSON object per line, so that a
@@ -49,6 +51,18 @@ public:
     // Every readable record, the older file's first. A damaged line is
     // skipped: a half-written last line is what a crash leaves.
     QList<QJsonObject> records() const;
+    // Where a reader that follows the journal stopped: the file and how far.
+    struct Position
+    {
+        quint64 inode = 0;
+        qint64 offset = 0;
+    };
+    // The records written since position, and position moved past them; the
+    // first time, and when the journal was rotated since, every readable
+    // record, as records(), with *fromStart set: the reader starts over. A
+    // last line still being written may be taken twice.
+    void recordsSince(Position &position, bool *fromStart,
+                      const std::function<void(const QJsonObject &)> &take) const;
     // Why the journal cannot be read (not a regular file, no permission);
     // empty when it can, or when there is none yet.
     QString readProblem() const;
