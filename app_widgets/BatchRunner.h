@@ -93,6 +93,7 @@ private:
     bool canWatch();
     void feedRenamer();
     void noteWatched(const EntryPtr &entry);
+    void leaveUnfinished();
     // --refresh, --offline, --clear-cache; false when the process ends here.
     bool takeCacheOptions(const QCommandLineParser &parser);
     int finish(int done, int failed);

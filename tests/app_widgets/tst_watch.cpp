@@ -191,33 +191,38 @@ private slots:
             QCOMPARE(QFileInfo::exists(dl(name)), undo || !renamed.contains(name));
     }
 
-    // The shop fails both pages of VJ100001 once: the file waits until it
-    // changes (downloaded again), then is renamed.
-    void failedFileRetriedOnlyAfterChange()
+    // The shop fails both pages of VJ100001 twice: the failed file is left
+    // for the next watch, which tries it once more; then it waits until it
+    // changes (downloaded again), and is renamed.
+    void failedFileRetriedOnRestartOrChange()
     {
-        TestShop::Rule failOnce;
-        failOnce.status = 500;
-        failOnce.times = 1;
+        TestShop::Rule failTwice;
+        failTwice.status = 500;
+        failTwice.times = 2;
         for (const char *category : {"soft", "pro"})
-            shop.setRule(TestShop::productPath(category, "VJ100001"), failOnce);
-        Watch watch(work->path(), shop.proxyUrl());
-        QVERIFY2(watch.started(), qPrintable(watch.log));
+            shop.setRule(TestShop::productPath(category, "VJ100001"), failTwice);
+        Watch first(work->path(), shop.proxyUrl());
+        QVERIFY2(first.started(), qPrintable(first.log));
         QVERIFY(write(dl("VJ100001.zip"), "first", QIODevice::WriteOnly));
+        QTRY_COMPARE_WITH_TIMEOUT(first.count(), 1, ProcessRun::timeout);
+        QVERIFY(first.stop() && first.log.contains("for the next watch: " + dl("VJ100001.zip")));
+        Watch watch(work->path(), shop.proxyUrl());
         QTRY_COMPARE_WITH_TIMEOUT(watch.count(), 1, ProcessRun::timeout);
         QVERIFY(watch.lines.at(0).startsWith("エラー\tVJ100001.zip"));
         QTest::qWait(quietMs);
-        QCOMPARE(shopRequests("VJ100001"), 2);
+        QCOMPARE(shopRequests("VJ100001"), 4);
 
         QVERIFY(write(dl("VJ100001.zip.part"), "second", QIODevice::WriteOnly));
         QVERIFY(QFile::remove(dl("VJ100001.zip")));
         QVERIFY(QFile::rename(dl("VJ100001.zip.part"), dl("VJ100001.zip")));
         QTRY_COMPARE_WITH_TIMEOUT(watch.count(), 2, ProcessRun::timeout);
         QVERIFY(watch.lines.at(1).startsWith("完了\tVJ100001.zip"));
-        QCOMPARE(shopRequests("VJ100001"), 3);
+        QCOMPARE(shopRequests("VJ100001"), 5);
     }
 
     // SIGTERM while a page arrives slowly: that file is still renamed, the
-    // one waiting behind it is not touched, and the watch ends with 0.
+    // one waiting behind it is not touched, and the watch ends with 0; the
+    // next watch takes it.
     void stopMidRun()
     {
         shop.setSlow(TestShop::productPath("home", "RJ100006"), 1500);
@@ -231,6 +236,9 @@ private slots:
         QVERIFY(watch.lines.at(0).contains("\"old\":\"RJ100006.zip\",\"state\":\"done\""));
         QCOMPARE(watch.lines.at(1), "{\"summary\":{\"done\":1,\"failed\":0,\"skipped\":0}}");
         QVERIFY(QFileInfo::exists(dl("RJ100007.zip")) && shopRequests("RJ100007") == 0);
+        Watch next(work->path(), shop.proxyUrl(), {"--json"});
+        QTRY_COMPARE_WITH_TIMEOUT(next.count(), 1, ProcessRun::timeout);
+        QVERIFY(next.lines.at(0).contains("\"old\":\"RJ100007.zip\""));
     }
 
     // The watched folder removed and made anew: said, and watched again.

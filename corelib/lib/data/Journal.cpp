@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QLockFile>
 #include <QMutexLocker>
@@ -218,6 +219,16 @@ void Journal::outcome(int seq, bool renamed)
                        {QStringLiteral("run"), run_},
                        {QStringLiteral("seq"), seq},
                        {QStringLiteral("renamed"), renamed}},
+           false);
+}
+
+void Journal::unfinished(const QString &folder, const QStringList &names)
+{
+    QMutexLocker lock(&mutex);
+    append(QJsonObject{{QStringLiteral("type"), QStringLiteral("unfinished")},
+                       {QStringLiteral("run"), run_},
+                       {QStringLiteral("folder"), folder},
+                       {QStringLiteral("names"), QJsonArray::fromStringList(names)}},
            false);
 }
 

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QMutex>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -15,6 +16,7 @@ namespace zorv {
 //   {"type":"intent","run":N,"seq":S,"folder":…,"old":…,"new":…,"id":…,
 //    "dev":…,"ino":…,"size":…,"mtime_ns":…}   before a rename, on the disk first
 //   {"type":"outcome","run":N,"seq":S,"renamed":true|false}  after it
+//   {"type":"unfinished","run":N,"folder":…,"names":[…]}  when a watch ends
 // The intent names the file by its identity too (decimal texts), so that an
 // undo moves back only that very file. Writing never stops a rename: the
 // first failure is logged once as a warning and the rename goes on
@@ -47,6 +49,9 @@ public:
     int intent(const QString &folder, const QString &oldName, const QString &newName,
                const QJsonObject &extra = QJsonObject());
     void outcome(int seq, bool renamed);
+    // The files of a watched folder that a watch leaves unfinished when it
+    // ends (still settling, waiting or failed), for the next watch to take.
+    void unfinished(const QString &folder, const QStringList &names);
 
     // Every readable record, the older file's first. A damaged line is
     // skipped: a half-written last line is what a crash leaves.

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonArray>
 
 namespace zorv {
 
@@ -24,6 +25,20 @@ bool JournalTail::restoredByUndo(const QString &path)
            FileIdentity::of(path).isStill(restore->identity, file.absolutePath());
 }
 
+QSet<QString> JournalTail::unfinished(const QStringList &folders)
+{
+    update();
+    QSet<QString> paths;
+    for (const QString &folder : folders) {
+        const QDir canonicalDir(canonicalFolder(QDir(folder).absolutePath()));
+        for (const QString &name : leftBehind.value(canonicalDir.path())) {
+            if (QFileInfo(canonicalDir.filePath(name)).isFile())
+                paths.insert(canonicalDir.filePath(name));
+        }
+    }
+    return paths;
+}
+
 void JournalTail::update()
 {
     bool fromStart = false;
@@ -32,6 +47,7 @@ void JournalTail::update()
         if (fromStart) {
             restores.clear();
             awaitedOutcomes.clear();
+            leftBehind.clear();
             canonical.clear();
             fromStart = false;
         }
@@ -49,6 +65,16 @@ void JournalTail::take(const QJsonObject &record)
         const auto restore = restores.find(awaitedOutcomes.take(key));
         if (restore != restores.end() && restore->intent == key)
             restore->done = record.value(QStringLiteral("renamed")).toBool();
+        return;
+    }
+    if (type == QLatin1String("unfinished")) {
+        QStringList names;
+        for (const QJsonValue &name : record.value(QStringLiteral("names")).toArray()) {
+            if (!name.toString().contains(QLatin1Char('/')))
+                names.append(name.toString());
+        }
+        leftBehind.insert(canonicalFolder(record.value(QStringLiteral("folder")).toString()),
+                          names);
         return;
     }
     const QString newName = record.value(QStringLiteral("new")).toString();

@@ -15,7 +15,8 @@ namespace zorv {
 // Follows the journal for a watch, which runs for days beside other runs:
 // each look reads only what was appended since the last one. It knows which
 // files an undo put back under their old names, so that a watch does not
-// take such a file for a new download and rename it again.
+// take such a file for a new download and rename it again, and which files
+// the watch before left unfinished, so that the next one takes them.
 class JournalTail
 {
 public:
@@ -29,6 +30,9 @@ public:
     // since: the newest rename to its name in its folder is an undo's, it
     // was done, and the file there now is the very file it moved.
     bool restoredByUndo(const QString &path);
+    // The files the latest watch of each folder left unfinished that are
+    // still there, by their canonical paths.
+    QSet<QString> unfinished(const QStringList &folders);
 
 private:
     typedef QPair<qint64, int> Key; // run, seq
@@ -46,9 +50,10 @@ private:
 
     const Journal journal;
     Journal::Position position;
-    QHash<QString, Restore> restores;    // by canonical folder and name
-    QHash<Key, QString> awaitedOutcomes; // undo intents, until their outcome
-    QHash<QString, QString> canonical;   // folder as named -> canonical
+    QHash<QString, Restore> restores;       // by canonical folder and name
+    QHash<Key, QString> awaitedOutcomes;    // undo intents, until their outcome
+    QHash<QString, QStringList> leftBehind; // names, by canonical folder
+    QHash<QString, QString> canonical;      // folder as named -> canonical
 };
 
 } // namespace zorv
