@@ -146,13 +146,15 @@ Settings readSettings(const QCoreApplication &app)
                     parser.value(journal).toDouble()};
 }
 
-// "zorv --watch" on work/dl, with its own journal and options in work.
+// "zorv --watch" on work/dl, with its own journal, options and page cache in
+// work: pages kept by an earlier run would spare fetches the floor counts.
 void startWatcher(Watcher &watcher, const QTemporaryDir &work, const QString &proxy, double settle)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("http_proxy"), proxy);
     environment.insert(QStringLiteral("XDG_DATA_HOME"), work.filePath(QStringLiteral("data")));
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), work.filePath(QStringLiteral("config")));
+    environment.insert(QStringLiteral("XDG_CACHE_HOME"), work.filePath(QStringLiteral("cache")));
     watcher.process.setProcessEnvironment(environment);
     watcher.process.setWorkingDirectory(work.path());
     watcher.process.start(QDir(TestPaths::binDir()).filePath(QStringLiteral("zorv")),
