@@ -92,15 +92,22 @@ bool openRegular(QFile &file, QIODevice::OpenMode mode, QString *problem = nullp
 qint64 readOpen(QFile &file, qint64 from, qint64 limit, const QByteArray &marker,
                 const std::function<void(const QJsonObject &)> &take)
 {
+    // One buffer for every line: a line of its own would be as long as the
+    // longest a line may be, and a journal has many thousands.
+    QByteArray buffer(int(maxLineBytes) + 1, Qt::Uninitialized);
+    const auto readLine = [&file, &buffer] {
+        const qint64 length = file.readLine(buffer.data(), buffer.size());
+        return QByteArray(buffer.constData(), int(qMax<qint64>(length, 0)));
+    };
     if (from >= 0)
         file.seek(from);
     else if (file.size() > limit && file.seek(file.size() - limit))
-        file.readLine(maxLineBytes); // the rest of a cut line
+        readLine(); // the rest of a cut line
     qint64 end = file.pos();
     while (!file.atEnd()) {
-        const QByteArray line = file.readLine(maxLineBytes);
+        const QByteArray line = readLine();
         if (!line.endsWith('\n') && !file.atEnd()) {
-            while (!file.atEnd() && !file.readLine(maxLineBytes).endsWith('\n')) {
+            while (!file.atEnd() && !readLine().endsWith('\n')) {
             }
             end = file.pos();
             continue;
