@@ -1,6 +1,7 @@
 #include "BatchRunner.h"
 
 #include "data/Journal.h"
+#include "renamer/JournalTail.h"
 #include "renamer/PageCache.h"
 #include "renamer/Renamer.h"
 #include "renamer/Undo.h"
@@ -37,6 +38,10 @@ const char *const modeArguments[] = {
     "-b",        "--batch",    "-h",        "--help",    "--help-all", "-v",
     "--version", "--undo",     "--history", "--dry-run", "-n",         "--json",
     "--watch",   "--existing", "--settle",  "--refresh", "--offline",  "--clear-cache"};
+
+// The files a watch records as left unfinished, per folder: a record stays
+// far below the journal's longest line.
+const int maxUnfinishedRecorded = 1000;
 
 // The shortest and the longest settling time --settle takes, in seconds.
 const double minSettleSeconds = 0.1;
@@ -83,9 +88,11 @@ const QString description = QStringLiteral(
     "time unchanged for the settling time (--settle, 3 s) and no partial download\n"
     "(.part, .crdownload, .download, .opdownload, .partial, .!qB, .tmp) of it\n"
     "beside it. Files there at the start are left alone unless --existing is given.\n"
-    "A file renamed, done or failed is not taken again until it changes. SIGTERM or\n"
-    "Ctrl+C ends the watch after the file in progress (a second one at once), with\n"
-    "the summary and exit code 0. The whole watch is one run in the journal.\n"
+    "A file renamed, done or failed is not taken again until it changes, nor one an\n"
+    "undo put back. SIGTERM or Ctrl+C ends the watch after the file in progress (a\n"
+    "second one at once), with the summary and exit code 0; the files it leaves\n"
+    "unfinished (settling, waiting, failed) are named and taken by the next watch.\n"
+    "The whole watch is one run in the journal.\n"
     "\n"
     "Options are read from the window's option file (never written in batch mode):\n"
     "\"option.xml\" in the working directory when there is one, else\n"
@@ -103,7 +110,7 @@ QList<QCommandLineOption> cacheOptions()
                             "serve ends with an error.")},
             {QStringLiteral("clear-cache"),
              QStringLiteral("Empty the page cache (before renaming the files, if any are "
-                            "given).")}};
+                            "given, or before the watch).")}};
 }
 
 } // namespace
@@ -306,8 +313,9 @@ bool BatchRunner::takeCacheOptions(const QCommandLineParser &parser)
                        : QStringLiteral("%1: the page cache %2 could not be emptied: %3")
                              .arg(programName, cache.path(), error));
     exitCode_ = cleared ? AllDone : SomeFailed;
-    // Alone, it is the whole task; before files, only a failure stops them.
-    return cleared && !fileArguments.isEmpty();
+    // Alone, it is the whole task; before files or a watch (of the download
+    // folder, named by no argument), only a failure stops them.
+    return cleared && (!fileArguments.isEmpty() || parser.isSet(QStringLiteral("watch")));
 }
 
 int BatchRunner::pluginsFailed(const QStringList &pluginFolders)
@@ -437,6 +445,9 @@ int BatchRunner::runWatch()
     // One run for the whole watch, begun before any file can be renamed.
     if (journal)
         journal->beginRun(QStringLiteral("watch"));
+    // Read whole now, not when the first file comes; later only what is new.
+    journalTail.reset(new JournalTail);
+    journalTail->update();
     watcher = new FolderWatcher(this);
     watcher->setSettleTime(settleMs);
     connect(watcher, SIGNAL(settled(QString)), this, SLOT(onSettled(QString)));
@@ -447,12 +458,14 @@ int BatchRunner::runWatch()
     connect(&stopSignal, SIGNAL(received()), this, SLOT(onStopRequested()));
     renamer->moveToThread(workerThread);
     workerThread->start();
-    watcher->watch(fileArguments, takeExisting);
+    // What the watch before left unfinished is taken now, as if it had just come.
+    watcher->watch(fileArguments, takeExisting, journalTail->unfinished(fileArguments));
     for (const QString &folder : watcher->watchedFolders())
         writeError(QStringLiteral("%1: watching %2").arg(programName, folder));
     loop.exec();
 
     stopWorker();
+    leaveUnfinished();
     writeSummary(watchDone, watchFailed, skipped);
     exitCode_ = AllDone;
     return exitCode_;
@@ -480,14 +493,16 @@ bool BatchRunner::canWatch()
 }
 
 // One file at a time goes to the renamer, so that a stop leaves no file
-// queued in it: the file in progress finishes, the others wait for the next
-// watch.
+// queued in it: the file in progress finishes, the others are left for the
+// next watch.
 void BatchRunner::feedRenamer()
 {
     while (!stopping && inFlight == 0 && !backlog.isEmpty()) {
         const QFileInfo file(backlog.takeFirst());
-        if (!file.exists()) {
-            // Moved away by its owner meanwhile.
+        // Moved away by its owner meanwhile, or put back under its old name
+        // by an undo (of any run: a batch run, the window, an earlier watch),
+        // which the user means to stay: left until it changes.
+        if (!file.exists() || journalTail->restoredByUndo(file.absoluteFilePath())) {
             watcher->handled(file.absoluteFilePath());
             continue;
         }
@@ -512,6 +527,8 @@ void BatchRunner::noteWatched(const EntryPtr &entry)
     const QFileInfo file = entry->fileInfo();
     if (entry->status() == Entry::Done && !entry->isAlreadyNamed())
         watcher->renamed(file.absoluteFilePath(), file.absoluteDir().filePath(entry->newName()));
+    else if (entry->status() == Entry::Error)
+        watcher->failed(file.absoluteFilePath());
     else
         watcher->handled(file.absoluteFilePath());
     ++(entry->status() == Entry::Error ? watchFailed : watchDone);
@@ -523,6 +540,30 @@ void BatchRunner::noteWatched(const EntryPtr &entry)
         loop.quit();
     else
         feedRenamer();
+}
+
+// Named on the error stream and, for the next watch, in the journal: the
+// files still settling or waiting, and those that failed. A record for
+// every folder, also an empty one, so that the next watch does not take
+// what an older watch left and this one finished.
+void BatchRunner::leaveUnfinished()
+{
+    QHash<QString, QStringList> names;
+    for (const QString &folder : watcher->watchedFolders())
+        names.insert(folder, QStringList());
+    for (const QString &path : watcher->unfinished()) {
+        const QFileInfo file(path);
+        // Renamed after all (the rename in progress at a second signal), or gone.
+        if (!file.isFile())
+            continue;
+        writeError(QStringLiteral("%1: left unfinished%2: %3")
+                       .arg(programName,
+                            journal ? QStringLiteral(", for the next watch") : QString(), path));
+        if (names[file.absolutePath()].size() < maxUnfinishedRecorded)
+            names[file.absolutePath()].append(file.fileName());
+    }
+    for (auto folder = names.constBegin(); journal && folder != names.constEnd(); ++folder)
+        journal->unfinished(folder.key(), folder.value());
 }
 
 void BatchRunner::onStopRequested()

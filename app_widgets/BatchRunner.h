@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QList>
 #include <QObject>
+#include <QScopedPointer>
 #include <QSharedPointer>
 #include <QString>
 #include <QStringList>
@@ -21,6 +22,7 @@ class QThread;
 namespace zorv {
 
 class Journal;
+class JournalTail;
 class Renamer;
 
 // The program without a window: "zorv --batch FILE..." renames the files with
@@ -92,6 +94,7 @@ private:
     bool canWatch();
     void feedRenamer();
     void noteWatched(const EntryPtr &entry);
+    void leaveUnfinished();
     // --refresh, --offline, --clear-cache; false when the process ends here.
     bool takeCacheOptions(const QCommandLineParser &parser);
     int finish(int done, int failed);
@@ -127,8 +130,9 @@ private:
     bool takeExisting = false;
     int settleMs = FolderWatcher::DefaultSettleMs;
     FolderWatcher *watcher = nullptr;
-    QStringList backlog; // finished files waiting for the renamer
-    int inFlight = 0;    // entries of the file the renamer has
+    QScopedPointer<JournalTail> journalTail; // read also in a dry run
+    QStringList backlog;                     // finished files waiting for the renamer
+    int inFlight = 0;                        // entries of the file the renamer has
     bool stopping = false;
     int watchDone = 0;
     int watchFailed = 0;

@@ -90,9 +90,11 @@ FolderWatcher::Stamp FolderWatcher::stampOf(const QFileInfo &file)
     return stamp;
 }
 
-void FolderWatcher::watch(const QStringList &folderList, bool takeExisting)
+void FolderWatcher::watch(const QStringList &folderList, bool takeExisting,
+                          const QSet<QString> &again)
 {
     this->takeExisting = takeExisting;
+    offerAgain = again;
     QSet<QString> canonical;
     for (const QString &folder : folderList) {
         // The same folder twice (also through a link) is watched once.
@@ -103,6 +105,7 @@ void FolderWatcher::watch(const QStringList &folderList, bool takeExisting)
         folders.append(QDir::cleanPath(info.absoluteFilePath()));
         startWatching(folders.constLast(), takeExisting ? noneLeft : allLeft);
     }
+    offerAgain.clear();
     rescanTimer.start(rescanMs);
 }
 
@@ -191,10 +194,13 @@ void FolderWatcher::scan(const QString &folder, qint64 leaveBeforeMs)
         const Stamp stamp = stampOf(entry);
         const auto seen = known.find(name);
         if (seen == known.end()) {
-            const bool left = stamp.modified.toMSecsSinceEpoch() < leaveBeforeMs;
+            const bool left =
+                stamp.modified.toMSecsSinceEpoch() < leaveBeforeMs &&
+                (offerAgain.isEmpty() || !offerAgain.contains(entry.canonicalFilePath()));
             known.insert(name, Seen{left ? Left : Settling, stamp, now});
             settling = settling || !left;
-        } else if ((seen->state == Left || seen->state == Away) && seen->stamp != stamp) {
+        } else if ((seen->state == Left || seen->state == Failed || seen->state == Away) &&
+                   seen->stamp != stamp) {
             *seen = Seen{Settling, stamp, now};
             settling = true;
         } else if (seen->state == Away) {
@@ -296,6 +302,28 @@ void FolderWatcher::renamed(const QString &from, const QString &to)
 void FolderWatcher::handled(const QString &path)
 {
     note(path, Left, stampOf(QFileInfo(path)));
+}
+
+void FolderWatcher::failed(const QString &path)
+{
+    note(path, Failed, stampOf(QFileInfo(path)));
+}
+
+QStringList FolderWatcher::unfinished() const
+{
+    QStringList paths;
+    for (const QString &folder : folders) {
+        QStringList names;
+        const Folder known = files.value(folder);
+        for (auto seen = known.constBegin(); seen != known.constEnd(); ++seen) {
+            if (seen->state == Settling || seen->state == Offered || seen->state == Failed)
+                names.append(seen.key());
+        }
+        names.sort();
+        for (const QString &name : qAsConst(names))
+            paths.append(QDir(folder).filePath(name));
+    }
+    return paths;
 }
 
 void FolderWatcher::ignore(const QString &path)

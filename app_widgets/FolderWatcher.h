@@ -46,9 +46,11 @@ public:
     void setSettleTime(int milliseconds) { settleMs = milliseconds; }
     void setRescanInterval(int milliseconds) { rescanMs = milliseconds; }
     // Starts watching; the files already there are offered only when
-    // takeExisting is set, and so are those in a folder that comes back after
-    // it was gone, unless written since it went.
-    void watch(const QStringList &folders, bool takeExisting);
+    // takeExisting is set or they are named in again (by their canonical
+    // paths: left unfinished by the watch before), and so are those in a
+    // folder that comes back after it was gone, unless written since it went.
+    void watch(const QStringList &folders, bool takeExisting,
+               const QSet<QString> &again = QSet<QString>());
     // No more offers.
     void stop();
     // Absolute, each once.
@@ -59,7 +61,11 @@ public:
     // recognised at all and left for good while it is there.
     void renamed(const QString &from, const QString &to);
     void handled(const QString &path);
+    void failed(const QString &path);
     void ignore(const QString &path);
+    // The files not finished yet: settling, offered without an outcome, or
+    // failed; by folder, each sorted.
+    QStringList unfinished() const;
 
 signals:
     // A finished file, by its absolute path.
@@ -81,6 +87,7 @@ private:
         Settling, // not yet still for the settling time
         Offered,  // handed out, outcome not known yet
         Left,     // present at start, handled or renamed here: waits for a change
+        Failed,   // as Left, but unfinished when the watch ends
         Ignored,  // no plug-in knows its name
         Away      // renamed away from this name; its stamp is the file's under the new name
     };
@@ -114,6 +121,7 @@ private:
     int settleMs = DefaultSettleMs;
     int rescanMs = DefaultRescanMs;
     bool takeExisting = false;
+    QSet<QString> offerAgain; // while watch() looks at the folders first
     QFileSystemWatcher system;
     QElapsedTimer clock;
     QTimer scanTimer;   // gathers a burst of events into one look

@@ -33,6 +33,9 @@ const int maxFiles = 100000;
 const int maxCountDigits = 6;
 // What one connection may send: as many files with paths of a usual length.
 const qint64 maxMessageSize = 16 * 1024 * 1024;
+// Connections heard at once; with the limit above, what the window holds for
+// them stays bounded however many a process opens.
+const int maxPendingConnections = 8;
 // How long a later start waits for a window that is still starting up or
 // busy, and how long the window waits for a connected start to send.
 const int handOverTimeout = 15000;
@@ -224,6 +227,12 @@ bool SingleInstance::listen()
 void SingleInstance::onNewConnection()
 {
     while (QLocalSocket *socket = server->nextPendingConnection()) {
+        // Later starts are a few, each done in a moment: more at once are
+        // dropped unanswered (their start says the window did not take them).
+        if (pending.size() >= maxPendingConnections) {
+            drop(socket);
+            continue;
+        }
         pending.insert(socket, Pending());
         connect(socket, SIGNAL(disconnected()), this, SLOT(onDisconnected()));
         connect(socket, SIGNAL(readyRead()), this, SLOT(onReadyRead()));

@@ -109,23 +109,28 @@ private slots:
         QTest::addColumn<bool>("browserName");     // written as NAME.crdownload, then named
         QTest::addColumn<QStringList>("renamed");  // old names, in the order renamed
         QTest::addColumn<bool>("undo");            // "zorv --undo" once they are renamed
+        QTest::addColumn<bool>("batchFirst"); // "zorv --batch" renames those at the start first
 
         QTest::newRow("written in pieces: renamed once, after it settles")
             << QStringList() << false << QStringList{"RJ100001.zip"} << false
-            << QStringList{"RJ100001.zip"} << false;
+            << QStringList{"RJ100001.zip"} << false << false;
         QTest::newRow("a browser's partial name, then its final name")
             << QStringList() << false << QStringList{"RJ100002.zip"} << true
-            << QStringList{"RJ100002.zip"} << false;
+            << QStringList{"RJ100002.zip"} << false << false;
         QTest::newRow("there at the start: left alone; an unknown name: skipped")
             << QStringList{"RJ100003.zip"} << false << QStringList{"notes.txt", "RJ100001.zip"}
-            << false << QStringList{"RJ100001.zip"} << false;
+            << false << QStringList{"RJ100001.zip"} << false << false;
         QTest::newRow("there at the start, with --existing: renamed")
             << QStringList{"RJ100005.zip"} << true << QStringList() << false
-            << QStringList{"RJ100005.zip"} << false;
+            << QStringList{"RJ100005.zip"} << false << false;
         // Its new name lands in the folder, its old one comes back: neither is new.
         QTest::newRow("renamed, then taken back by --undo: neither name taken again")
             << QStringList() << false << QStringList{"RJ100004.zip"} << false
-            << QStringList{"RJ100004.zip"} << true;
+            << QStringList{"RJ100004.zip"} << true << false;
+        // Put back by an undo of another run: the user means its old name to stay.
+        QTest::newRow("renamed by a batch run, taken back by --undo: not taken again")
+            << QStringList{"RJ100002.zip"} << false << QStringList() << false << QStringList()
+            << true << true;
     }
 
     void arrivals()
@@ -136,9 +141,13 @@ private slots:
         QFETCH(bool, browserName);
         QFETCH(QStringList, renamed);
         QFETCH(bool, undo);
+        QFETCH(bool, batchFirst);
 
         for (const QString &name : atStart)
             QVERIFY(write(dl(name), name.toUtf8(), QIODevice::WriteOnly));
+        const QStringList batch = QStringList{"--batch"} + atStart;
+        QVERIFY(!batchFirst ||
+                ProcessRun::run(dl(), batch, ProcessRun::Batch, shop.proxyUrl()).exitCode == 0);
         Watch watch(work->path(), shop.proxyUrl(),
                     existing ? QStringList{"--existing"} : QStringList());
         QVERIFY2(watch.started(), qPrintable(watch.log));
@@ -182,33 +191,38 @@ private slots:
             QCOMPARE(QFileInfo::exists(dl(name)), undo || !renamed.contains(name));
     }
 
-    // The shop fails both pages of VJ100001 once: the file waits until it
-    // changes (downloaded again), then is renamed.
-    void failedFileRetriedOnlyAfterChange()
+    // The shop fails both pages of VJ100001 twice: the failed file is left
+    // for the next watch, which tries it once more; then it waits until it
+    // changes (downloaded again), and is renamed.
+    void failedFileRetriedOnRestartOrChange()
     {
-        TestShop::Rule failOnce;
-        failOnce.status = 500;
-        failOnce.times = 1;
+        TestShop::Rule failTwice;
+        failTwice.status = 500;
+        failTwice.times = 2;
         for (const char *category : {"soft", "pro"})
-            shop.setRule(TestShop::productPath(category, "VJ100001"), failOnce);
-        Watch watch(work->path(), shop.proxyUrl());
-        QVERIFY2(watch.started(), qPrintable(watch.log));
+            shop.setRule(TestShop::productPath(category, "VJ100001"), failTwice);
+        Watch first(work->path(), shop.proxyUrl());
+        QVERIFY2(first.started(), qPrintable(first.log));
         QVERIFY(write(dl("VJ100001.zip"), "first", QIODevice::WriteOnly));
+        QTRY_COMPARE_WITH_TIMEOUT(first.count(), 1, ProcessRun::timeout);
+        QVERIFY(first.stop() && first.log.contains("for the next watch: " + dl("VJ100001.zip")));
+        Watch watch(work->path(), shop.proxyUrl());
         QTRY_COMPARE_WITH_TIMEOUT(watch.count(), 1, ProcessRun::timeout);
         QVERIFY(watch.lines.at(0).startsWith("エラー\tVJ100001.zip"));
         QTest::qWait(quietMs);
-        QCOMPARE(shopRequests("VJ100001"), 2);
+        QCOMPARE(shopRequests("VJ100001"), 4);
 
         QVERIFY(write(dl("VJ100001.zip.part"), "second", QIODevice::WriteOnly));
         QVERIFY(QFile::remove(dl("VJ100001.zip")));
         QVERIFY(QFile::rename(dl("VJ100001.zip.part"), dl("VJ100001.zip")));
         QTRY_COMPARE_WITH_TIMEOUT(watch.count(), 2, ProcessRun::timeout);
         QVERIFY(watch.lines.at(1).startsWith("完了\tVJ100001.zip"));
-        QCOMPARE(shopRequests("VJ100001"), 3);
+        QCOMPARE(shopRequests("VJ100001"), 5);
     }
 
     // SIGTERM while a page arrives slowly: that file is still renamed, the
-    // one waiting behind it is not touched, and the watch ends with 0.
+    // one waiting behind it is not touched, and the watch ends with 0; the
+    // next watch takes it.
     void stopMidRun()
     {
         shop.setSlow(TestShop::productPath("home", "RJ100006"), 1500);
@@ -222,6 +236,9 @@ private slots:
         QVERIFY(watch.lines.at(0).contains("\"old\":\"RJ100006.zip\",\"state\":\"done\""));
         QCOMPARE(watch.lines.at(1), "{\"summary\":{\"done\":1,\"failed\":0,\"skipped\":0}}");
         QVERIFY(QFileInfo::exists(dl("RJ100007.zip")) && shopRequests("RJ100007") == 0);
+        Watch next(work->path(), shop.proxyUrl(), {"--json"});
+        QTRY_COMPARE_WITH_TIMEOUT(next.count(), 1, ProcessRun::timeout);
+        QVERIFY(next.lines.at(0).contains("\"old\":\"RJ100007.zip\""));
     }
 
     // The watched folder removed and made anew: said, and watched again.
@@ -238,18 +255,22 @@ private slots:
         QVERIFY(watch.lines.at(0).startsWith("完了\tRJ100005.zip"));
     }
 
-    // Without a folder, the download folder the desktop names is watched.
+    // Without a folder, the download folder the desktop names is watched,
+    // also after the page cache is emptied first.
     void downloadFolderByDefault()
     {
         QVERIFY(QDir(work->path()).mkpath(".config") &&
                 write(work->filePath(".config/user-dirs.dirs"),
                       "XDG_DOWNLOAD_DIR=\"" + dl().toUtf8() + "\"\n", QIODevice::WriteOnly));
         QProcess watch;
-        ProcessRun::start(watch, work->path(), {"--watch"}, ProcessRun::Batch, shop.proxyUrl());
+        ProcessRun::start(watch, work->path(), {"--watch", "--clear-cache"}, ProcessRun::Batch,
+                          shop.proxyUrl());
         QByteArray log;
-        QTRY_VERIFY_WITH_TIMEOUT((log += watch.readAllStandardError())
-                                     .contains("watching " + QDir(dl()).path().toUtf8()),
+        const QByteArray watching = "watching " + QDir(dl()).path().toUtf8();
+        QTRY_VERIFY_WITH_TIMEOUT((log += watch.readAllStandardError()).contains(watching) ||
+                                     watch.state() == QProcess::NotRunning,
                                  ProcessRun::timeout);
+        QVERIFY2(log.contains(watching), log.constData());
         watch.terminate();
         QVERIFY(watch.waitForFinished(ProcessRun::timeout) && watch.exitCode() == 0);
     }

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QLockFile>
 #include <QMutexLocker>
@@ -84,29 +85,50 @@ bool openRegular(QFile &file, QIODevice::OpenMode mode, QString *problem = nullp
 #endif
 }
 
-// The records of the file, read as a stream: of a file over the limit only
-// the last limit bytes, and no line longer than a record can be.
-void readLines(const QString &path, qint64 limit, const QByteArray &marker,
-               const std::function<void(const QJsonObject &)> &take)
+// The records of the open file from the offset from on, or, when from is
+// negative, of its last limit bytes; read as a stream, and no line longer
+// than a record can be. Returns the offset after the last whole line: a last
+// line still being written is taken if it reads, and is read again from there.
+qint64 readOpen(QFile &file, qint64 from, qint64 limit, const QByteArray &marker,
+                const std::function<void(const QJsonObject &)> &take)
 {
-    QFile file(path);
-    if (!openRegular(file, QIODevice::ReadOnly))
-        return;
-    if (file.size() > limit && file.seek(file.size() - limit))
-        file.readLine(maxLineBytes); // the rest of a cut line
+    // One buffer for every line: a line of its own would be as long as the
+    // longest a line may be, and a journal has many thousands.
+    QByteArray buffer(int(maxLineBytes) + 1, Qt::Uninitialized);
+    const auto readLine = [&file, &buffer] {
+        const qint64 length = file.readLine(buffer.data(), buffer.size());
+        return QByteArray(buffer.constData(), int(qMax<qint64>(length, 0)));
+    };
+    if (from >= 0)
+        file.seek(from);
+    else if (file.size() > limit && file.seek(file.size() - limit))
+        readLine(); // the rest of a cut line
+    qint64 end = file.pos();
     while (!file.atEnd()) {
-        const QByteArray line = file.readLine(maxLineBytes);
+        const QByteArray line = readLine();
         if (!line.endsWith('\n') && !file.atEnd()) {
-            while (!file.atEnd() && !file.readLine(maxLineBytes).endsWith('\n')) {
+            while (!file.atEnd() && !readLine().endsWith('\n')) {
             }
+            end = file.pos();
             continue;
         }
+        if (line.endsWith('\n'))
+            end = file.pos();
         if (!marker.isEmpty() && !line.contains(marker))
             continue;
         const QJsonDocument document = QJsonDocument::fromJson(line);
         if (document.isObject())
             take(document.object());
     }
+    return end;
+}
+
+void readLines(const QString &path, qint64 limit, const QByteArray &marker,
+               const std::function<void(const QJsonObject &)> &take)
+{
+    QFile file(path);
+    if (openRegular(file, QIODevice::ReadOnly))
+        readOpen(file, -1, limit, marker, take);
 }
 
 } // namespace
@@ -207,6 +229,16 @@ void Journal::outcome(int seq, bool renamed)
            false);
 }
 
+void Journal::unfinished(const QString &folder, const QStringList &names)
+{
+    QMutexLocker lock(&mutex);
+    append(QJsonObject{{QStringLiteral("type"), QStringLiteral("unfinished")},
+                       {QStringLiteral("run"), run_},
+                       {QStringLiteral("folder"), folder},
+                       {QStringLiteral("names"), QJsonArray::fromStringList(names)}},
+           false);
+}
+
 QList<QJsonObject> Journal::records() const
 {
     QList<QJsonObject> result;
@@ -214,6 +246,21 @@ QList<QJsonObject> Journal::records() const
     readLines(path_ + QStringLiteral(".1"), sizeLimit, QByteArray(), take);
     readLines(path_, sizeLimit, QByteArray(), take);
     return result;
+}
+
+void Journal::recordsSince(Position &position, bool *fromStart,
+                           const std::function<void(const QJsonObject &)> &take) const
+{
+    QFile file(path_);
+    struct stat info;
+    const bool open = openRegular(file, QIODevice::ReadOnly) && ::fstat(file.handle(), &info) == 0;
+    // Rotated (or made anew) since: its records are in the older file now.
+    *fromStart = !open || quint64(info.st_ino) != position.inode || info.st_size < position.offset;
+    if (*fromStart)
+        readLines(path_ + QStringLiteral(".1"), sizeLimit, QByteArray(), take);
+    position.inode = open ? quint64(info.st_ino) : 0;
+    position.offset =
+        open ? readOpen(file, *fromStart ? -1 : position.offset, sizeLimit, QByteArray(), take) : 0;
 }
 
 QString Journal::readProblem() const

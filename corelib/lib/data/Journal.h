@@ -4,6 +4,9 @@
 #include <QList>
 #include <QMutex>
 #include <QString>
+#include <QStringList>
+
+#include <functional>
 
 namespace zorv {
 
@@ -13,6 +16,7 @@ namespace zorv {
 //   {"type":"intent","run":N,"seq":S,"folder":…,"old":…,"new":…,"id":…,
 //    "dev":…,"ino":…,"size":…,"mtime_ns":…}   before a rename, on the disk first
 //   {"type":"outcome","run":N,"seq":S,"renamed":true|false}  after it
+//   {"type":"unfinished","run":N,"folder":…,"names":[…]}  when a watch ends
 // The intent names the file by its identity too (decimal texts), so that an
 // undo moves back only that very file. Writing never stops a rename: the
 // first failure is logged once as a warning and the rename goes on
@@ -45,10 +49,25 @@ public:
     int intent(const QString &folder, const QString &oldName, const QString &newName,
                const QJsonObject &extra = QJsonObject());
     void outcome(int seq, bool renamed);
+    // The files of a watched folder that a watch leaves unfinished when it
+    // ends (still settling, waiting or failed), for the next watch to take.
+    void unfinished(const QString &folder, const QStringList &names);
 
     // Every readable record, the older file's first. A damaged line is
     // skipped: a half-written last line is what a crash leaves.
     QList<QJsonObject> records() const;
+    // Where a reader that follows the journal stopped: the file and how far.
+    struct Position
+    {
+        quint64 inode = 0;
+        qint64 offset = 0;
+    };
+    // The records written since position, and position moved past them; the
+    // first time, and when the journal was rotated since, every readable
+    // record, as records(), with *fromStart set: the reader starts over. A
+    // last line still being written may be taken twice.
+    void recordsSince(Position &position, bool *fromStart,
+                      const std::function<void(const QJsonObject &)> &take) const;
     // Why the journal cannot be read (not a regular file, no permission);
     // empty when it can, or when there is none yet.
     QString readProblem() const;

@@ -159,10 +159,12 @@ int EntryQueue::finishedCount() const
     return finished.size();
 }
 
-void EntryQueue::forgetFinished()
+QList<EntryPtr> EntryQueue::forgetFinished()
 {
     QMutexLocker lock(&mutex);
-    finished.clear();
+    QList<EntryPtr> forgotten;
+    forgotten.swap(finished);
+    return forgotten;
 }
 
 void EntryQueue::counts(int *total, int *pending, int *succeeded, int *failed) const

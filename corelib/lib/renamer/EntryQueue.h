@@ -44,7 +44,8 @@ public:
     void resume();
 
     int finishedCount() const;
-    void forgetFinished();
+    // Returns the entries let go of.
+    QList<EntryPtr> forgetFinished();
     // Pending counts the stopped entries too: they are not finished.
     void counts(int *total, int *pending, int *succeeded, int *failed) const;
 

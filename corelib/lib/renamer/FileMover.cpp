@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutexLocker>
 
 #include <cerrno>
 #include <unistd.h>
@@ -50,9 +51,12 @@ int FileMover::rename(const EntryPtr &entry, const RenameOption &option, const W
     // A file looked up again (previewed anew, or renamed after its review)
     // gives back the name its preview took and the name it left.
     const QString from = entry->fileInfo().absoluteFilePath();
-    if (previewedMoves.contains(from)) {
-        previewedPaths.remove(previewedMoves.take(from));
-        previewedAway.remove(from);
+    {
+        QMutexLocker lock(&previewMutex);
+        if (previewedMoves.contains(from)) {
+            previewedPaths.remove(previewedMoves.take(from));
+            previewedAway.remove(from);
+        }
     }
     const QString baseName = composeBaseName(option, entry->id(), work);
     const QString safeName = sanitizeFileName(baseName);
@@ -157,6 +161,7 @@ FileRename::Result FileMover::preview(const QString &from, const QString &to, QS
     // The folder as the real run would have left it so far: names the
     // preview handed out are taken, and names it moved files away from are
     // free, so its " (n)" are those the real run gives.
+    QMutexLocker lock(&previewMutex);
     const bool onDisk = (target.exists() || target.isSymLink()) && !previewedAway.contains(to);
     if (onDisk || previewedPaths.contains(to))
         return FileRename::TargetExists;
@@ -174,6 +179,16 @@ FileRename::Result FileMover::preview(const QString &from, const QString &to, QS
     previewedAway.insert(from);
     previewedAway.remove(to);
     return FileRename::Renamed;
+}
+
+void FileMover::forgetPreviewed(const QStringList &paths)
+{
+    QMutexLocker lock(&previewMutex);
+    for (const QString &path : paths) {
+        previewedPaths.remove(path);
+        previewedAway.remove(path);
+        previewedMoves.remove(path);
+    }
 }
 
 } // namespace zorv

@@ -6,9 +6,11 @@
 #include "utility/FileRename.h"
 
 #include <QHash>
+#include <QMutex>
 #include <QSet>
 #include <QSharedPointer>
 #include <QString>
+#include <QStringList>
 
 namespace zorv {
 
@@ -18,7 +20,7 @@ class Journal;
 // it to the folder, finds the first free " (n)" through the one no-replace
 // rename, records the rename in the journal and adds the notes. A dry run
 // does all but the rename, and keeps a view of the folder as the real run
-// would leave it. Worker thread only.
+// would leave it. Worker thread only, but for forgetPreviewed().
 class FileMover
 {
 public:
@@ -32,6 +34,10 @@ public:
     // be reviewed first, or Error).
     int rename(const EntryPtr &entry, const RenameOption &option, const WorkInfo &work,
                QString &message);
+    // Lets the dry run's view of the folder forget these paths (a finished
+    // file's old and new one): the same name offered again later, in a
+    // renamer that lives on, is previewed as the first time. Any thread.
+    void forgetPreviewed(const QStringList &paths);
 
 private:
     // The name the search ended on, and how.
@@ -56,6 +62,7 @@ private:
     QSharedPointer<Journal> journal;
     bool dryRun = false;
     bool previewing = false;                // the entry in hand is only looked up
+    QMutex previewMutex;                    // guards the three below
     QSet<QString> previewedPaths;           // names a dry run has handed out
     QSet<QString> previewedAway;            // names a dry run has moved files away from
     QHash<QString, QString> previewedMoves; // to by from, of the names handed out

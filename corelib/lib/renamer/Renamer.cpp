@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QDir>
 #include <QEventLoop>
 #include <QMutexLocker>
 #include <QNetworkAccessManager>
@@ -165,7 +166,11 @@ int Renamer::finishedCount() const
 
 void Renamer::forgetFinished()
 {
-    entries.forgetFinished();
+    // A dry run's view of the folder, too: a file that comes again is no
+    // longer "moved away" to it.
+    for (const EntryPtr &entry : entries.forgetFinished())
+        mover.forgetPreviewed({entry->fileInfo().absoluteFilePath(),
+                               entry->fileInfo().absoluteDir().filePath(entry->newName())});
 }
 
 void Renamer::counts(int *total, int *pending, int *succeeded, int *failed) const

@@ -103,7 +103,8 @@ public:
     static void stop(Renamer *&renamer, QThread *&thread);
     int finishedCount() const;
     // Lets go of the finished entries, which are otherwise kept for the
-    // renamer's life: a watch that runs for days reports each as it ends.
+    // renamer's life, and of their names in a dry run's view of the folder:
+    // a watch that runs for days reports each as it ends.
     void forgetFinished();
     void counts(int *total, int *pending = nullptr, int *succeeded = nullptr,
                 int *failed = nullptr) const;

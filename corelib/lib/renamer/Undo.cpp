@@ -153,7 +153,8 @@ QList<Undo::Step> Undo::undo(qint64 run, bool dryRun, const QString &journalPath
         FileRename::Result result = FileRename::Failed;
         QString error;
         const FileIdentity now = FileIdentity::of(folder.filePath(step.from));
-        if (!rename.usable || (now.valid && rename.identity.valid && !(now == rename.identity))) {
+        if (!rename.usable ||
+            (now.valid && rename.identity.valid && !now.isStill(rename.identity, rename.folder))) {
             step.message = said(rename.usable ? otherFileMessage : damagedMessage);
             steps.append(step);
             continue;

@@ -29,10 +29,14 @@ QString FileIdentity::key() const
     return QStringLiteral("%1:%2").arg(device).arg(inode);
 }
 
-bool FileIdentity::operator==(const FileIdentity &other) const
+bool FileIdentity::isStill(const FileIdentity &recorded, const QString &folder) const
 {
-    return valid == other.valid && device == other.device && inode == other.inode &&
-           size == other.size && modifiedNs == other.modifiedNs;
+    // The folder as named, also through a link: the file is on its file system.
+    struct stat info;
+    return valid && recorded.valid && inode == recorded.inode && size == recorded.size &&
+           modifiedNs == recorded.modifiedNs &&
+           ::stat(QFile::encodeName(folder).constData(), &info) == 0 &&
+           quint64(info.st_dev) == device;
 }
 
 void FileIdentity::addTo(QJsonObject &record) const

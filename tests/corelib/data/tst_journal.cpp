@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using zorv::FileIdentity;
 using zorv::Journal;
 using zorv::Undo;
 
@@ -76,6 +77,8 @@ private slots:
             QTest::addRow("%s", name) << oldName << newName << absoluteFolder << meanwhile << state;
         };
         row("the file the run renamed", "a", "A", true, "", Undo::Step::Done);
+        row("the file the run renamed, its device numbered anew (mounted again)", "a", "A", true,
+            "remounted", Undo::Step::Done);
         row("another file under its name", "a", "A", true, "replaced", Undo::Step::Skipped);
         row("the file changed since", "a", "A", true, "grown", Undo::Step::Skipped);
         row("old name outside the folder", "../a", "A", true, "", Undo::Step::Skipped);
@@ -103,8 +106,13 @@ private slots:
         intent.insert("folder", absoluteFolder ? files : "files");
         if (!newName.isEmpty())
             intent.insert("new", newName);
-        // The run's own record, else one written by hand as no run writes it.
-        const bool own = oldName == "a" && newName == "A" && absoluteFolder;
+        // The run's own record, else one written by hand as no run writes it
+        // or with the device number the file system had at another mount.
+        const bool own =
+            oldName == "a" && newName == "A" && absoluteFolder && meanwhile != "remounted";
+        FileIdentity then = FileIdentity::of(file.fileName());
+        then.device += meanwhile == "remounted" ? 1 : 0;
+        then.addTo(intent);
         QFile records(path);
         if (!own)
             QVERIFY(records.open(QIODevice::Append) &&

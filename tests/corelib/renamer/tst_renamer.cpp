@@ -620,6 +620,20 @@ private slots:
         QCOMPARE(shop.requests().size(), requests);
     }
 
+    // A dry run that lives on (a watch with --dry-run) forgets a file once it
+    // is reported: the same name downloaded again is previewed as before.
+    void previewOfAFileThatComesAgain()
+    {
+        shop.setPage(home, pcHtml("T", "RJ123456").toUtf8());
+        Run run;
+        run.renamer->setDryRun(true);
+        QVERIFY(run.run({file("RJ123456.zip")}));
+        run.renamer->forgetFinished();
+        run.renamer->add({file("RJ123456.zip")});
+        QVERIFY(QTest::qWaitFor([&] { return run.allFinished > 1; }, 30000));
+        QCOMPARE(run.ends.last().status, int(Entry::Preview));
+    }
+
     // A damaged cache or one another program holds costs no file: the run
     // goes on and says so once; a damaged file is set aside, and a cache
     // held for a while serves again once it is free.
