@@ -259,6 +259,7 @@ void MainWindow::startRenamer()
     renamer->setPageCache(pageCache);
     journal.reset(new Journal);
     journal->beginRun(QStringLiteral("window"));
+    sayJournalFailure();
     renamer->setJournal(journal);
     renamer->setPauseWhenUnreachable(true);
     workerThread = new QThread;
@@ -364,6 +365,7 @@ void MainWindow::onFinished(EntryPtr entry, RequestPtr)
     if (status == Entry::Done)
         renamedRows.insert(entry->fileInfo().absoluteDir().filePath(entry->newName()), row);
     showEntry(entry);
+    sayJournalFailure();
     progressBar->setValue(renamer->finishedCount());
     statusLabel->setText(summaryText());
     if (closeAfterStop && !isBusy())
@@ -633,7 +635,10 @@ void MainWindow::onTriggered_menu_tool_undo()
     for (const Undo::Step &step : planned)
         count += step.state == Undo::Step::Preview ? 1 : 0;
     if (count == 0) {
-        QMessageBox::information(this, title, tr("元に戻せるファイルはありません。"));
+        QString text = tr("元に戻せるファイルはありません。");
+        if (!journal->failure().isEmpty())
+            text += QLatin1Char('\n') + journalFailureText();
+        QMessageBox::information(this, title, text);
         return;
     }
     if (QMessageBox::question(
@@ -677,6 +682,23 @@ void MainWindow::onCacheFailed(const QString &problem)
     statusBar()->showMessage(tr("ページキャッシュ %1 に問題があります: %2")
                                  .arg(QDir::toNativeSeparators(pageCache->path()), problem),
                              30000);
+}
+
+// A journal that cannot be written leaves the renames without an undo: the
+// user learns it when it happens, in the window, not on a standard error
+// nobody reads. Said once, in the status bar as the cache's problems are.
+void MainWindow::sayJournalFailure()
+{
+    if (journalFailureSaid || journal->failure().isEmpty())
+        return;
+    journalFailureSaid = true;
+    statusBar()->showMessage(journalFailureText());
+}
+
+QString MainWindow::journalFailureText() const
+{
+    return tr("記録 %1 に書き込めません (%2)。名前の変更は記録されず、元に戻せません。")
+        .arg(QDir::toNativeSeparators(journal->path()), journal->failure());
 }
 
 void MainWindow::onTriggered_menu_help_about()

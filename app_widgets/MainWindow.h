@@ -102,6 +102,8 @@ private:
     void addFiles(const QStringList &paths);
     void sayUnrecognised(const QStringList &paths);
     QString summaryText() const;
+    void sayJournalFailure();
+    QString journalFailureText() const;
     void setCellText(int row, int column, const QString &text);
     // The row as the entry now stands: state, new name, comment and colour.
     void showEntry(const EntryPtr &entry);
@@ -148,6 +150,7 @@ private:
     QSet<QString> recognisedPaths;
     // Quit was answered during a run: the window closes once it has stopped.
     bool closeAfterStop = false;
+    bool journalFailureSaid = false;
     QString optionPath;
     QString snapshotFile;
 };

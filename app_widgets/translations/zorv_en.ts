@@ -307,6 +307,10 @@
         <translation>The page cache %1 has a problem: %2</translation>
     </message>
     <message>
+        <source>記録 %1 に書き込めません (%2)。名前の変更は記録されず、元に戻せません。</source>
+        <translation>The journal %1 cannot be written (%2): renames go unrecorded and cannot be undone.</translation>
+    </message>
+    <message>
         <source>変更前に確認する(&amp;V)</source>
         <translation>Re&amp;view Before Renaming</translation>
     </message>

@@ -405,6 +405,34 @@ private slots:
         again.finalize();
     }
 
+    // A journal that cannot be written (here a folder in its place) is said
+    // in the status bar when the window starts, and again by the undo, which
+    // has nothing to take back.
+    void unwritableJournalIsSaid()
+    {
+        QTemporaryDir data;
+        QVERIFY(QDir(data.path()).mkpath(QStringLiteral("zorv/journal.jsonl")));
+        qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+        zorv::MainWindow other;
+        const bool started = other.initialize();
+        qputenv("XDG_DATA_HOME", work.path().toLocal8Bit());
+        QVERIFY(started);
+        const QString said = other.statusBar()->currentMessage();
+        QVERIFY2(said.startsWith("記録 " + data.path()) && said.contains("(Is a directory)") &&
+                     said.endsWith("元に戻せません。"),
+                 qPrintable(said));
+        QString answer;
+        ModalWatcher<QMessageBox> watcher([&](QMessageBox *box) {
+            answer = box->text();
+            box->accept();
+        });
+        for (QAction *action : other.findChildren<QAction *>())
+            if (action->text() == "元に戻す(&U)")
+                action->trigger();
+        QCOMPARE(answer, "元に戻せるファイルはありません。\n" + said);
+        other.finalize();
+    }
+
     // The window speaks the locale's language (LANG=en_US.UTF-8 sets
     // English), and so do Qt's own buttons and dialogs.
     void languages_data()

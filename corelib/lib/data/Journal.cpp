@@ -173,6 +173,7 @@ qint64 Journal::beginRun(const QString &mode, const QJsonObject &extra)
         for (const QString &file : {path_ + QStringLiteral(".1"), path_})
             readLines(file, sizeLimit, QByteArray(), note);
     }
+    QMutexLocker lock(&mutex);
     if (highest >= maxRunNumber) {
         fail(QStringLiteral("its run numbers are used up"));
         return 0;
@@ -182,7 +183,6 @@ qint64 Journal::beginRun(const QString &mode, const QJsonObject &extra)
     record.insert(QStringLiteral("run"), highest + 1);
     record.insert(QStringLiteral("time"), QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
     record.insert(QStringLiteral("mode"), mode);
-    QMutexLocker lock(&mutex);
     run_ = highest + 1;
     lastSeq = 0;
     runRecord = record;
@@ -326,11 +326,18 @@ void Journal::append(const QJsonObject &record, bool sync, bool locked)
     writtenSize = file.size();
 }
 
+QString Journal::failure() const
+{
+    QMutexLocker lock(&mutex);
+    return failure_;
+}
+
 void Journal::fail(const QString &reason)
 {
     if (failureReported)
         return;
     failureReported = true;
+    failure_ = reason;
     qCWarning(lcZorv).noquote()
         << QStringLiteral("zorv: the journal %1 cannot be written (%2); renames go on unrecorded "
                           "and cannot be undone")

@@ -71,10 +71,14 @@ public:
     // Why the journal cannot be read (not a regular file, no permission);
     // empty when it can, or when there is none yet.
     QString readProblem() const;
+    // Why this object stopped recording (the first failure, as logged);
+    // empty while it records. A window says it where the user looks.
+    QString failure() const;
 
 private:
     // locked: the caller holds the journal's lock file already.
     void append(const QJsonObject &record, bool sync, bool locked = false);
+    // Called with the lock held.
     void fail(const QString &reason);
     void rotateIfOver(bool locked);
 
@@ -85,6 +89,7 @@ private:
     qint64 writtenSize = 0; // of the file after this object's latest line
     int lastSeq = 0;
     bool failureReported = false;
+    QString failure_;
     mutable QMutex mutex;
 };
 
