@@ -33,6 +33,7 @@ void EntryQueue::append(const QList<EntryPtr> &entries)
 {
     QMutexLocker lock(&mutex);
     queue.append(entries);
+    signalWork();
 }
 
 EntryPtr EntryQueue::current() const
@@ -120,6 +121,8 @@ QList<EntryPtr> EntryQueue::requeue(const QList<EntryPtr> &entries, bool rename)
         }
     }
     finished = kept;
+    if (!requeued.isEmpty())
+        signalWork();
     return requeued;
 }
 
@@ -151,6 +154,27 @@ void EntryQueue::resume()
 {
     QMutexLocker lock(&mutex);
     paused = false;
+    signalWork();
+}
+
+void EntryQueue::waitForWork(unsigned long ms)
+{
+    QMutexLocker lock(&mutex);
+    if (!changed)
+        workCondition.wait(&mutex, ms);
+    changed = false;
+}
+
+void EntryQueue::wake()
+{
+    QMutexLocker lock(&mutex);
+    signalWork();
+}
+
+void EntryQueue::signalWork()
+{
+    changed = true;
+    workCondition.wakeAll();
 }
 
 int EntryQueue::finishedCount() const

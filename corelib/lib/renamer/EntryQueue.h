@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QMutex>
+#include <QWaitCondition>
 
 namespace zorv {
 
@@ -43,6 +44,12 @@ public:
     void pause();
     void resume();
 
+    // Worker, with nothing to take: returns once entries may be there to
+    // take (added, requeued, resumed), on wake(), or after at most ms. A
+    // change since the worker's last call returns at once, so none is missed.
+    void waitForWork(unsigned long ms);
+    void wake();
+
     int finishedCount() const;
     // Returns the entries let go of.
     QList<EntryPtr> forgetFinished();
@@ -50,12 +57,16 @@ public:
     void counts(int *total, int *pending, int *succeeded, int *failed) const;
 
 private:
+    void signalWork(); // with the lock held
+
     QList<EntryPtr> queue;
     QList<EntryPtr> finished; // in the order they ended
     EntryPtr inProgress;      // set only while it is in queue
     bool paused = false;
     bool stopAfterPage = false; // the user stopped the run during inProgress's page
+    bool changed = false;       // since the worker last waited
     mutable QMutex mutex;
+    QWaitCondition workCondition;
 };
 
 } // namespace zorv

@@ -22,7 +22,11 @@
 namespace zorv {
 
 namespace {
-const unsigned long pollIntervalMs = 100;
+// Between two requests, so that a burst of files does not flood the shop.
+const unsigned long requestPauseMs = 100;
+// A worker with nothing to do looks again after this long even unwoken; every
+// change that gives it work wakes it at once.
+const unsigned long idleWaitMs = 5000;
 // The message of a file that an offline run cannot serve from the cache.
 const char *const offlineMessage = QT_TRANSLATE_NOOP(
     "zorv::Renamer", "'ページがキャッシュにありません（オフラインのため取得しませんでした）。'");
@@ -138,6 +142,7 @@ void Renamer::abort()
     if (abortRequested)
         return;
     abortRequested = true;
+    entries.wake();
     emit aborted();
 }
 
@@ -186,13 +191,19 @@ void Renamer::doWork()
         if (isAborting())
             break;
         const EntryPtr entry = takeNext();
-        if (entry) {
-            // A page this run has seen needs neither a request nor a pause.
-            if (useRememberedPage(entry))
-                continue;
-            fetchPage(entry);
+        if (!entry) {
+            // Nothing to do: sleep until files come or the renamer stops,
+            // instead of looking ten times a second, for a window left open
+            // or a watch that waits for days.
+            entries.waitForWork(idleWaitMs);
+            continue;
         }
-        QThread::msleep(pollIntervalMs);
+        // A page this run has seen needs neither a request nor a pause.
+        if (useRememberedPage(entry))
+            continue;
+        fetchPage(entry);
+        // The shop is asked at most once per pause.
+        QThread::msleep(requestPauseMs);
     }
     stopWorker();
 }
