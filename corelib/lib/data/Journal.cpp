@@ -291,7 +291,7 @@ void Journal::rotateIfOver(bool locked)
     QString error;
     if (FileRename::renameNoReplace(path_, old, &error) != FileRename::Renamed)
         qCWarning(lcZorv).noquote()
-            << QStringLiteral("zorv: the journal %1 could not be rotated: %2").arg(path_, error);
+            << QStringLiteral("the journal %1 could not be rotated: %2").arg(path_, error);
 }
 
 void Journal::append(const QJsonObject &record, bool sync, bool locked)
@@ -339,7 +339,7 @@ void Journal::fail(const QString &reason)
     failureReported = true;
     failure_ = reason;
     qCWarning(lcZorv).noquote()
-        << QStringLiteral("zorv: the journal %1 cannot be written (%2); renames go on unrecorded "
+        << QStringLiteral("the journal %1 cannot be written (%2); renames go on unrecorded "
                           "and cannot be undone")
                .arg(path_, reason);
 }
