@@ -16,6 +16,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 using zorv::BatchRunner;
 using zorv::FileRename;
@@ -192,6 +193,12 @@ int main(int argc, char *argv[])
     // Before anything asks for the user's folders: ~/.config/zorv,
     // ~/.local/share/zorv, ~/.cache/zorv.
     XdgEnvironment::dropRelativeFolders();
+    // Qt's network access looks through the network interfaces every ten
+    // seconds from a thread of its own, which the program never asks about:
+    // a watch or a window left open for days would wake for it all the time.
+    // Before the first access manager; a value the user set stays.
+    if (!qEnvironmentVariableIsSet("QT_BEARER_POLL_TIMEOUT"))
+        qputenv("QT_BEARER_POLL_TIMEOUT", QByteArray::number(std::numeric_limits<int>::max()));
     QCoreApplication::setApplicationName(QStringLiteral("zorv"));
     if (BatchRunner::isRequested(argc, argv))
         return runBatch(argc, argv);

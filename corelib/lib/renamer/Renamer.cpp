@@ -24,9 +24,10 @@ namespace zorv {
 namespace {
 // Between two requests, so that a burst of files does not flood the shop.
 const unsigned long requestPauseMs = 100;
-// A worker with nothing to do looks again after this long even unwoken; every
-// change that gives it work wakes it at once.
-const unsigned long idleWaitMs = 5000;
+// Every change that gives an idle worker work wakes it at once; it looks
+// again after this long only as a safeguard. Each wake-up of an idle
+// process counts: a watch waits for days.
+const unsigned long idleWaitMs = 60000;
 // The message of a file that an offline run cannot serve from the cache.
 const char *const offlineMessage = QT_TRANSLATE_NOOP(
     "zorv::Renamer", "'ページがキャッシュにありません（オフラインのため取得しませんでした）。'");
